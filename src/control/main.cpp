@@ -1,0 +1,7 @@
+#include "install_run.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    platform_start();
+    run_install(instance);
+    return 0;
+}

@@ -1,0 +1,12 @@
+// Where the driver build for the chosen language and release lies in the kit.
+#pragma once
+
+#include "records.h"
+
+// current\language\release, or current\language\ when no release is known.
+// False when the result would not fit a path buffer.
+bool build_package_folder(char out[PATH_BUFFER_SIZE], const char *current_folder,
+                          const char *language_folder, HostRelease release);
+
+// package\kap.hif. False when it would not fit a path buffer.
+bool build_hif_path(char out[PATH_BUFFER_SIZE], const char *package_folder);

@@ -1,0 +1,44 @@
+#include "platform.h"
+
+#include "text.h"
+
+VersionApi version_api = {nullptr, nullptr, nullptr};
+
+const char *const program_title = "Kap HDI driver installer";
+
+// GetProcAddress returns a generic pointer; cast it to the real signature.
+template <typename Fn> static void resolve(HMODULE module, const char *name, Fn *out) {
+    FARPROC proc = GetProcAddress(module, name);
+    *out = reinterpret_cast<Fn>(reinterpret_cast<void *>(proc));
+}
+
+static void load_version_library() {
+    char path[MAX_PATH];
+    UINT len = GetSystemDirectoryA(path, MAX_PATH);
+    size_t used = len;
+    if (len == 0 || len >= MAX_PATH || !append_bounded(path, MAX_PATH, &used, "\\version.dll"))
+        return;
+    HMODULE module = LoadLibraryA(path);
+    if (module == nullptr)
+        return;
+    VersionApi api;
+    resolve(module, "GetFileVersionInfoSizeA", &api.GetFileVersionInfoSizeA);
+    resolve(module, "GetFileVersionInfoA", &api.GetFileVersionInfoA);
+    resolve(module, "VerQueryValueA", &api.VerQueryValueA);
+    if (api.GetFileVersionInfoSizeA && api.GetFileVersionInfoA && api.VerQueryValueA)
+        version_api = api;
+}
+
+void platform_start() {
+    // SetDllDirectoryA("") removes the current folder, which later becomes
+    // the kit folder, from the DLL search path. Not every system has it.
+    BOOL(WINAPI * set_dll_directory)(LPCSTR) = nullptr;
+    resolve(GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA", &set_dll_directory);
+    if (set_dll_directory != nullptr)
+        set_dll_directory("");
+    load_version_library();
+}
+
+void show_message(const char *text, const char *title, UINT kind) {
+    MessageBoxA(nullptr, text, title, kind);
+}

@@ -1,0 +1,26 @@
+// The one place the program includes the Windows headers.
+#pragma once
+
+#include <windows.h>
+
+// The version-resource functions, taken from VERSION.dll in the system
+// folder at run time: the program runs from a download folder, possibly
+// elevated, so a DLL planted beside it must never be loaded. Null when the
+// system library could not be loaded.
+struct VersionApi {
+    DWORD(WINAPI *GetFileVersionInfoSizeA)(LPCSTR, LPDWORD);
+    BOOL(WINAPI *GetFileVersionInfoA)(LPCSTR, DWORD, DWORD, LPVOID);
+    BOOL(WINAPI *VerQueryValueA)(LPCVOID, LPCSTR, LPVOID *, PUINT);
+};
+
+extern VersionApi version_api;
+
+// Takes the current folder off the DLL search path and resolves the
+// version functions. Called once at start.
+void platform_start();
+
+// A message box with no owner and one OK button.
+void show_message(const char *text, const char *title, UINT kind);
+
+// The title of the program's own message boxes.
+extern const char *const program_title;

@@ -1,0 +1,54 @@
+// The records that pass between the steps of an install run.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Paths and registry strings live in buffers of this size (259 bytes of text
+// and the terminating zero), the platform's MAX_PATH.
+enum { PATH_BUFFER_SIZE = 260, VALUE_NAME_BUFFER_SIZE = 128 };
+
+struct ProductRecord {
+    char product_name[PATH_BUFFER_SIZE];
+    char location[PATH_BUFFER_SIZE];
+    char driver_folder[PATH_BUFFER_SIZE];
+    char help_folder[PATH_BUFFER_SIZE];
+};
+
+// The products found by the registry scan, in the order they were found.
+struct ProductList {
+    ProductRecord *records;
+    int count;
+};
+
+// Each release's name is also its folder name in the driver package tree.
+enum HostRelease {
+    RELEASE_NONE,
+    ACAD2000,
+    ACAD2000i,
+    ACAD2002,
+    ACAD2004,
+    ACAD2005,
+    ACAD2006,
+    ACAD2007,
+};
+
+enum { RELEASE_COUNT = 7 };
+
+// Folder names of ACAD2000 .. ACAD2007, in release order.
+extern const char *const release_folder_names[RELEASE_COUNT];
+
+bool is_2004_or_later(HostRelease release);
+
+// The release's folder name, or "" for none.
+const char *release_folder_name(HostRelease release);
+
+struct FourPartVersion {
+    uint16_t major;
+    uint16_t minor;
+    uint16_t build;
+    uint16_t revision;
+};
+
+// Splits the two 32-bit halves of a fixed file version.
+FourPartVersion four_part_version_from_fixed(uint32_t version_ms, uint32_t version_ls);

@@ -1,0 +1,56 @@
+#include "product_key_rules.h"
+
+#include <string.h>
+
+#include "../control/text.h"
+
+bool enumeration_failure_passes(unsigned long type) { return type >= 9; }
+
+// A location must leave room for "\help" in a path buffer.
+static const size_t longest_location = PATH_BUFFER_SIZE - 1 - 5;
+
+static bool set_location(ProductRecord *record, const char *location) {
+    if (strlen(location) > longest_location)
+        return false;
+    size_t len = 0;
+    copy_bounded(record->location, PATH_BUFFER_SIZE, location);
+    copy_bounded(record->driver_folder, PATH_BUFFER_SIZE, location);
+    len = strlen(location);
+    append_bounded(record->driver_folder, PATH_BUFFER_SIZE, &len, "\\drv");
+    copy_bounded(record->help_folder, PATH_BUFFER_SIZE, location);
+    len = strlen(location);
+    append_bounded(record->help_folder, PATH_BUFFER_SIZE, &len, "\\help");
+    return true;
+}
+
+bool apply_product_value(ProductRecord *record, const char *name, const char *data,
+                         size_t data_len) {
+    bool is_name = ascii_equal_nocase(name, "ProductName");
+    bool is_location = ascii_equal_nocase(name, "ACADLocation") || ascii_equal_nocase(name, "Location");
+    if (!is_name && !is_location)
+        return true;
+    if (data == nullptr || memchr(data, '\0', data_len) == nullptr)
+        return false;
+    if (is_name)
+        return copy_bounded(record->product_name, PATH_BUFFER_SIZE, data);
+    return set_location(record, data);
+}
+
+bool build_product_key_path(char out[PATH_BUFFER_SIZE], const char *value_name) {
+    size_t len = 0;
+    out[0] = '\0';
+    return append_bounded(out, PATH_BUFFER_SIZE, &len, "Software\\") &&
+           append_bounded(out, PATH_BUFFER_SIZE, &len, value_name);
+}
+
+int keep_listed_products(ProductRecord *records, const bool *read_ok, int count) {
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!read_ok[i] || records[i].product_name[0] == '\0')
+            continue;
+        if (kept != i)
+            records[kept] = records[i];
+        ++kept;
+    }
+    return kept;
+}

@@ -1,0 +1,73 @@
+#include "release_detection.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "../control/platform.h"
+#include "../control/run_state.h"
+#include "../control/text.h"
+#include "release_rules.h"
+
+int probe_file_in_folder(const char *folder, const char *file_name) {
+    if (folder[0] == '\0')
+        return 0;
+    char found[MAX_PATH];
+    return SearchPathA(folder, file_name, nullptr, MAX_PATH, found, nullptr) != 0 ? 1 : 0;
+}
+
+int read_version_resource(const char *path, FourPartVersion *version) {
+    if (version_api.GetFileVersionInfoSizeA == nullptr)
+        return 0;
+    DWORD handle = 0;
+    DWORD size = version_api.GetFileVersionInfoSizeA(path, &handle);
+    if (size == 0)
+        return 0;
+    void *block = malloc(size);
+    if (block == nullptr)
+        return 0;
+    VS_FIXEDFILEINFO *info = nullptr;
+    UINT info_len = 0;
+    bool ok = version_api.GetFileVersionInfoA(path, 0, size, block) &&
+              version_api.VerQueryValueA(block, "\\", reinterpret_cast<void **>(&info),
+                                         &info_len) &&
+              info != nullptr && info_len >= sizeof(VS_FIXEDFILEINFO);
+    if (ok)
+        *version = four_part_version_from_fixed(info->dwFileVersionMS, info->dwFileVersionLS);
+    free(block);
+    return ok ? 1 : 0;
+}
+
+int detect_host_release(const char *location, FourPartVersion *host_version) {
+    char name[16] = "";
+    char digit = 0;
+    for (const char *d = "6789"; *d != '\0' && digit == 0; ++d) {
+        snprintf(name, sizeof name, "%s%c.dll", "hcreg", *d);
+        if (probe_file_in_folder(location, name))
+            digit = *d;
+    }
+    *host_version = FourPartVersion{0, 0, 0, 0};
+    char path[MAX_PATH];
+    size_t len = 0;
+    path[0] = '\0';
+    // With no library found there is nothing to read.
+    if (digit != 0 && append_bounded(path, MAX_PATH, &len, location) &&
+        append_bounded(path, MAX_PATH, &len, "\\") && append_bounded(path, MAX_PATH, &len, name))
+        read_version_resource(path, host_version);
+
+    HostRelease release = RELEASE_NONE;
+    switch (classify_host_release(digit, host_version->minor, &release)) {
+    case REJECT_NOT_APPLICATION:
+        show_message("The chosen application is not an AutoCAD application or is "
+                     "corrupted.\nThe setup will close",
+                     "Error", MB_ICONERROR);
+        return 0;
+    case REJECT_CORRUPTED:
+        show_message("The chosen application is corrupted.\nThe setup will close.", "Error",
+                     MB_ICONERROR);
+        return 0;
+    case RELEASE_KNOWN:
+        break;
+    }
+    run_host_release = release;
+    return 1;
+}

@@ -1,0 +1,21 @@
+#include "compatibility_check.h"
+
+#include "../control/platform.h"
+
+int check_driver_compatibility(const FourPartVersion &driver_level,
+                               const FourPartVersion &host_version) {
+    switch (judge_driver_level(driver_level, host_version)) {
+    case DRIVER_FITS:
+        return 1;
+    case DRIVER_BUILD_DIFFERS:
+        return 0;
+    case DRIVER_DDK_MISMATCH:
+        break;
+    }
+    show_message("The driver was built with a Driver Development Kit (DDK) more recent \nthan "
+                 "the one used for the targetted application.In order to install \nthe driver, "
+                 "you must either update your application to the same \nDDK level or use a less "
+                 "recent driver.\nInstallation failed.",
+                 "Error", MB_ICONERROR);
+    return 0;
+}

@@ -1,0 +1,65 @@
+#include "deployment.h"
+
+#include "../control/platform.h"
+#include "../control/run_state.h"
+#include "../control/text.h"
+#include "deploy_steps.h"
+
+static void deploy_error(const char *text) { show_message(text, "Error", MB_ICONERROR); }
+
+// The first entry in the current folder whose long name really matches.
+static bool find_first_match(const char *pattern, char name[MAX_PATH]) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool matched = false;
+    do {
+        matched = long_name_matches(found.cFileName, pattern);
+    } while (!matched && FindNextFileA(search, &found));
+    FindClose(search);
+    return matched && copy_bounded(name, MAX_PATH, found.cFileName);
+}
+
+static bool copy_into(const char *folder, const char *name) {
+    char destination[MAX_PATH];
+    if (!compose_destination(destination, folder, name))
+        return false;
+    SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
+    if (!CopyFileA(name, destination, FALSE))
+        return false;
+    SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
+    return true;
+}
+
+int deploy_driver_files(const char *package_folder, const char *driver_folder,
+                        const char *help_folder) {
+    SetCurrentDirectoryA(package_folder);
+    char names[DEPLOY_STEP_COUNT][MAX_PATH];
+    bool found[DEPLOY_STEP_COUNT];
+    // Every required file is looked for before anything is copied, so an
+    // incomplete kit never leaves a new driver beside old resources.
+    for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
+        const DeployStep &step = deploy_steps[i];
+        found[i] = deploy_step_runs(step, run_host_release) && find_first_match(step.pattern, names[i]);
+        if (step.required && deploy_step_runs(step, run_host_release) && !found[i]) {
+            deploy_error(step.missing_message);
+            return 0;
+        }
+    }
+    for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
+        const DeployStep &step = deploy_steps[i];
+        if (!deploy_step_runs(step, run_host_release))
+            continue;
+        if (!found[i]) {
+            deploy_error(step.missing_message);
+            continue;
+        }
+        if (!copy_into(step.into_help_folder ? help_folder : driver_folder, names[i])) {
+            deploy_error(step.copy_failed_message);
+            if (step.required)
+                return 0;
+        }
+    }
+    return 1;
+}

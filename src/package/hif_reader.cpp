@@ -1,0 +1,130 @@
+#include "hif_reader.h"
+
+#include "../control/text.h"
+
+// Lines are read in pieces of at most 99 bytes, as the kit format allows.
+enum { LINE_BUFFER_SIZE = 100 };
+
+// Text-mode rules applied to a binary stream, so every build reads a file
+// the same way: CR LF arrives as LF and a byte 26 ends the file.
+struct TextReader {
+    FILE *file;
+    bool ended;
+};
+
+static int next_text_byte(TextReader *reader) {
+    if (reader->ended)
+        return EOF;
+    int c = getc(reader->file);
+    if (c == '\r') {
+        int after = getc(reader->file);
+        if (after == '\n')
+            return '\n';
+        if (after != EOF)
+            ungetc(after, reader->file);
+    }
+    if (c == EOF || c == 26) {
+        reader->ended = true;
+        return EOF;
+    }
+    return c;
+}
+
+// Reads up to 99 bytes, stopping after a line feed. Returns the count read;
+// 0 at the end of the file.
+static size_t read_piece(TextReader *reader, char line[LINE_BUFFER_SIZE]) {
+    size_t len = 0;
+    while (len < LINE_BUFFER_SIZE - 1) {
+        int c = next_text_byte(reader);
+        if (c == EOF)
+            break;
+        line[len++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    line[len] = '\0';
+    return len;
+}
+
+char *trim_hif_key(char *key_part) {
+    while (*key_part == ' ' || *key_part == '\t')
+        ++key_part;
+    char *end = key_part;
+    while (*end != '\0' && *end != ' ' && *end != '\t')
+        ++end;
+    *end = '\0';
+    return key_part;
+}
+
+static bool is_skipped_space(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Leading blanks, an optional sign, then decimal digits; only the low 16 bits
+// of the number are kept, so -1 gives 65535.
+static uint16_t convert_piece(const char *piece, const char *end) {
+    while (piece < end && is_skipped_space(*piece))
+        ++piece;
+    bool negative = false;
+    if (piece < end && (*piece == '+' || *piece == '-')) {
+        negative = *piece == '-';
+        ++piece;
+    }
+    uint32_t number = 0;
+    for (; piece < end && *piece >= '0' && *piece <= '9'; ++piece)
+        number = (number * 10u + static_cast<uint32_t>(*piece - '0')) & 0xFFFFu;
+    if (negative)
+        number = (0x10000u - number) & 0xFFFFu;
+    return static_cast<uint16_t>(number);
+}
+
+// The value text runs to the line feed or to the end of the text read.
+static void store_values(const char *text, const char *end, uint16_t values[HIF_VALUE_COUNT]) {
+    int stored = 0;
+    for (;;) {
+        const char *piece_end = text;
+        while (piece_end < end && *piece_end != ',' && *piece_end != '\n')
+            ++piece_end;
+        if (stored < HIF_VALUE_COUNT)
+            values[stored++] = convert_piece(text, piece_end);
+        if (piece_end == end || *piece_end != ',')
+            return;
+        text = piece_end + 1;
+    }
+}
+
+// Whether the piece is a line of the key; if so its values are stored.
+static bool read_line_values(char line[LINE_BUFFER_SIZE], size_t len, const char *key,
+                             uint16_t values[HIF_VALUE_COUNT]) {
+    const char *end = line + len;
+    char *equals = line;
+    while (equals < end && *equals != '=' && *equals != '\n')
+        ++equals;
+    if (equals == end || *equals != '=')
+        return false;
+    *equals = '\0';
+    if (!ascii_equal_nocase(trim_hif_key(line), key))
+        return false;
+    store_values(equals + 1, end, values);
+    return true;
+}
+
+HifResult hif_read_stream(FILE *file, const char *key, uint16_t values[HIF_VALUE_COUNT]) {
+    TextReader reader = {file, false};
+    char line[LINE_BUFFER_SIZE];
+    size_t len;
+    while ((len = read_piece(&reader, line)) > 0) {
+        if (read_line_values(line, len, key, values))
+            return HIF_FOUND;
+    }
+    return HIF_KEY_MISSING;
+}
+
+HifResult hif_read_file(const char *path, const char *key, uint16_t values[HIF_VALUE_COUNT]) {
+    FILE *file = fopen(path, "rb");
+    if (file == nullptr)
+        return HIF_CANNOT_OPEN;
+    HifResult result = hif_read_stream(file, key, values);
+    fclose(file);
+    return result;
+}

@@ -1,0 +1,13 @@
+#include "dialog_placement.h"
+
+#include "centring.h"
+
+void centre_dialog_on_desktop(HWND dialog) {
+    RECT own;
+    RECT desktop;
+    GetWindowRect(dialog, &own);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    ScreenPoint at = centred_position(desktop.right, desktop.bottom, own.right, own.bottom);
+    MoveWindow(dialog, static_cast<int>(at.x), static_cast<int>(at.y), own.right, own.bottom,
+               FALSE);
+}

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs the Debian packages that building and testing need. Quiet and
+# quick when everything is already there; needs root only when it is not.
+set -eu
+
+need=""
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+
+for p in cmake g++ make googletest libgtest-dev mingw-w64 wine wine64 xvfb \
+         imagemagick python3 clang libclang-rt-14-dev clang-tidy cppcheck \
+         clang-format x11-utils; do
+  have "$p" || need="$need $p"
+done
+dpkg --print-foreign-architectures | grep -qx i386 || need="$need i386arch"
+have wine32:i386 || need="$need wine32:i386"
+
+[ -z "$need" ] && exit 0
+
+if [ "$(id -u)" != 0 ]; then
+  echo "setup: missing packages:$need (run as root to install them)" >&2
+  exit 1
+fi
+echo "setup: installing:$need"
+case "$need" in *i386arch*) dpkg --add-architecture i386 ;; esac
+need=$(echo "$need" | sed 's/ i386arch//')
+export DEBIAN_FRONTEND=noninteractive
+apt-get -qq update >/dev/null
+apt-get -qq install -y --no-install-recommends $need >/dev/null
