@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "package/compatibility.h"
+#include "package/deploy_steps.h"
+
+TEST(Compatibility, JudgesTheDriverLevelAgainstTheHost) {
+    struct Row {
+        FourPartVersion driver;
+        FourPartVersion host;
+        CompatibilityVerdict verdict;
+    } rows[] = {
+        {{5, 2, 3, 10}, {5, 2, 3, 10}, DRIVER_FITS},
+        {{5, 2, 3, 9}, {5, 2, 3, 10}, DRIVER_FITS},
+        {{5, 2, 3, 11}, {5, 2, 3, 10}, DRIVER_DDK_MISMATCH},
+        {{5, 2, 4, 0}, {5, 2, 3, 10}, DRIVER_BUILD_DIFFERS},
+        {{5, 2, 2, 99}, {5, 2, 3, 10}, DRIVER_BUILD_DIFFERS},
+        {{5, 1, 3, 10}, {5, 2, 3, 10}, DRIVER_DDK_MISMATCH},
+        {{4, 2, 3, 10}, {5, 2, 3, 10}, DRIVER_DDK_MISMATCH},
+        {{6, 2, 3, 10}, {5, 2, 3, 10}, DRIVER_DDK_MISMATCH},
+        {{0, 0, 0, 0}, {0, 0, 0, 0}, DRIVER_FITS},
+        {{0, 0, 7, 1}, {0, 0, 0, 0}, DRIVER_BUILD_DIFFERS},
+        {{0, 1, 0, 0}, {0, 0, 0, 0}, DRIVER_DDK_MISMATCH},
+        {{5, 2, 3, 65535}, {5, 2, 3, 10}, DRIVER_DDK_MISMATCH},
+        {{5, 2, 3, 65535}, {5, 2, 3, 65535}, DRIVER_FITS},
+        // Major and minor are one value each side: 1.0 is not 0.65536.
+        {{1, 0, 0, 0}, {0, 65535, 0, 0}, DRIVER_DDK_MISMATCH},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.verdict, judge_driver_level(row.driver, row.host))
+            << row.driver.major << "." << row.driver.minor << "." << row.driver.build << "."
+            << row.driver.revision;
+}
+
+TEST(DeploySteps, OnlyTrueExtensionsMatch) {
+    struct Row {
+        const char *name;
+        const char *pattern;
+        bool matches;
+    } rows[] = {
+        {"driver.hdi", "*.hdi", true}, {"DRIVER.HDI", "*.hdi", true},
+        {"y.hdi_old", "*.hdi", false}, {"x.hdix", "*.hdi", false},
+        {"hdi", "*.hdi", false},       {"a.drc", "*.drc", true},
+        {"x.hdi.bak", "*.hdi", false}, {"res.Dll", "*.dll", true},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.matches, long_name_matches(row.name, row.pattern)) << row.name;
+}
+
+TEST(DeploySteps, DestinationsAreNeverAtARootNorCut) {
+    char out[PATH_BUFFER_SIZE];
+    ASSERT_TRUE(compose_destination(out, "C:\\Acad\\drv", "x.hdi"));
+    EXPECT_STREQ("C:\\Acad\\drv\\x.hdi", out);
+    EXPECT_FALSE(compose_destination(out, "", "x.hdi"));
+    EXPECT_STREQ("", out);
+    std::string folder(253, 'f');
+    EXPECT_TRUE(compose_destination(out, folder.c_str(), "x.hdi"));
+    folder.push_back('f');
+    EXPECT_FALSE(compose_destination(out, folder.c_str(), "x.hdi"));
+}
+
+TEST(DeploySteps, WhichStepsRunForARelease) {
+    int runs_old = 0;
+    int runs_new = 0;
+    for (const DeployStep &step : deploy_steps) {
+        runs_old += deploy_step_runs(step, ACAD2002) ? 1 : 0;
+        runs_new += deploy_step_runs(step, ACAD2004) ? 1 : 0;
+    }
+    EXPECT_EQ(4, runs_old);
+    EXPECT_EQ(5, runs_new);
+    EXPECT_FALSE(deploy_step_runs(deploy_steps[2], RELEASE_NONE));
+    EXPECT_STREQ("*.dll", deploy_steps[2].pattern);
+}

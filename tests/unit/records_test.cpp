@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "control/package_paths.h"
+#include "control/records.h"
+#include "control/text.h"
+
+TEST(Releases, FolderNamesAndTheLaterRule) {
+    struct Row {
+        HostRelease release;
+        const char *folder;
+        bool later;
+    } rows[] = {
+        {RELEASE_NONE, "", false},      {ACAD2000, "ACAD2000", false},
+        {ACAD2000i, "ACAD2000i", false}, {ACAD2002, "ACAD2002", false},
+        {ACAD2004, "ACAD2004", true},   {ACAD2005, "ACAD2005", true},
+        {ACAD2006, "ACAD2006", true},   {ACAD2007, "ACAD2007", true},
+    };
+    for (const Row &row : rows) {
+        EXPECT_STREQ(row.folder, release_folder_name(row.release)) << row.folder;
+        EXPECT_EQ(row.later, is_2004_or_later(row.release)) << row.folder;
+    }
+}
+
+TEST(FourPartVersion, SplitsTheFixedVersionHalves) {
+    FourPartVersion v = four_part_version_from_fixed(8u * 65536u + 1u, 0u);
+    EXPECT_EQ(8, v.major);
+    EXPECT_EQ(1, v.minor);
+    EXPECT_EQ(0, v.build);
+    EXPECT_EQ(0, v.revision);
+    v = four_part_version_from_fixed(0xFFFE0003u, 0x00070009u);
+    EXPECT_EQ(0xFFFE, v.major);
+    EXPECT_EQ(3, v.minor);
+    EXPECT_EQ(7, v.build);
+    EXPECT_EQ(9, v.revision);
+}
+
+TEST(PackagePaths, WithAndWithoutARelease) {
+    char folder[PATH_BUFFER_SIZE];
+    char hif[PATH_BUFFER_SIZE];
+    ASSERT_TRUE(build_package_folder(folder, "D:\\Kit", "English", ACAD2005));
+    EXPECT_STREQ("D:\\Kit\\English\\ACAD2005", folder);
+    ASSERT_TRUE(build_hif_path(hif, folder));
+    EXPECT_STREQ("D:\\Kit\\English\\ACAD2005\\kap.hif", hif);
+
+    ASSERT_TRUE(build_package_folder(folder, "D:\\Kit", "Deutsch", RELEASE_NONE));
+    EXPECT_STREQ("D:\\Kit\\Deutsch\\", folder);
+    ASSERT_TRUE(build_hif_path(hif, folder));
+    EXPECT_STREQ("D:\\Kit\\Deutsch\\\\kap.hif", hif);
+}
+
+TEST(PackagePaths, RefusesWhatWouldNotFitInsteadOfCutting) {
+    char folder[PATH_BUFFER_SIZE];
+    char hif[PATH_BUFFER_SIZE];
+    // "\\English\\ACAD2005" is 17 bytes and "\\kap.hif" 8: 234 + 25 = 259 fits.
+    std::string current(234, 'c');
+    ASSERT_TRUE(build_package_folder(folder, current.c_str(), "English", ACAD2005));
+    ASSERT_TRUE(build_hif_path(hif, folder));
+    EXPECT_EQ(259u, std::string(hif).size());
+
+    current.push_back('c');
+    ASSERT_TRUE(build_package_folder(folder, current.c_str(), "English", ACAD2005));
+    EXPECT_FALSE(build_hif_path(hif, folder));
+    EXPECT_STREQ("", hif);
+
+    std::string huge(300, 'x');
+    EXPECT_FALSE(build_package_folder(folder, huge.c_str(), "English", ACAD2005));
+    EXPECT_STREQ("", folder);
+}
+
+TEST(Text, CaseFoldsOnlyAsciiLetters) {
+    struct Row {
+        const char *a;
+        const char *b;
+        bool equal;
+    } rows[] = {
+        {"ProductName", "productname", true}, {"LOCATION", "Location", true},
+        {"Location", "Locatio", false},        {"Locatio", "Location", false},
+        {"\xC9t\xE9", "\xE9t\xE9", false},     {"[", "{", false},
+        {"", "", true},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.equal, ascii_equal_nocase(row.a, row.b)) << row.a << " / " << row.b;
+}
