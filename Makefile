@@ -5,24 +5,44 @@ WIN32_DIR  := build/win32
 NATIVE_DIR := build/native
 EXE        := $(WIN32_DIR)/KapHdiInstaller.exe
 
-.PHONY: all exe native setup check demo clean
+PORTABLE   := $(shell sed -n '/add_library(kap_portable/,/)/p' CMakeLists.txt | grep -o 'src/[^ )]*')
+SOURCES    := $(shell find src -name '*.cpp' | sort)
+FUZZ_SECONDS ?= 20
+
+.PHONY: all exe native setup check demo lint fuzz clean
 
 all: exe
 
 exe:
-	@cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+	@cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 	@cmake --build $(WIN32_DIR) -j2
 
 native:
-	@cmake -S . -B $(NATIVE_DIR) -DKAP_WIN32_DIR=$(CURDIR)/$(WIN32_DIR) >/dev/null
+	@cmake -S . -B $(NATIVE_DIR) -DKAP_WIN32_DIR=$(CURDIR)/$(WIN32_DIR) \
+	  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 	@cmake --build $(NATIVE_DIR) -j2
 
 setup:
 	@tools/setup.sh
 
 check: setup
-	@$(MAKE) --no-print-directory exe native
+	@$(MAKE) --no-print-directory exe native lint
 	@cd $(NATIVE_DIR) && ctest --output-on-failure
+
+# Static analysis: every source as the Windows build sees it, the portable
+# ones also as the native build does; zero findings allowed.
+lint: exe native
+	@clang-tidy -p $(WIN32_DIR) --quiet --extra-arg=--target=i686-w64-mingw32 $(SOURCES) \
+	  >build/tidy-win32.log 2>&1 || { grep -v 'warnings generated' build/tidy-win32.log; exit 1; }
+	@clang-tidy -p $(NATIVE_DIR) --quiet $(PORTABLE) \
+	  >build/tidy-native.log 2>&1 || { grep -v 'warnings generated' build/tidy-native.log; exit 1; }
+	@cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability \
+	  --std=c++17 -I src src
+	@echo "lint: clang-tidy and cppcheck found nothing"
+
+fuzz:
+	@tests/fuzz/run.sh $(FUZZ_SECONDS)
 
 demo: setup
 	@$(MAKE) --no-print-directory exe

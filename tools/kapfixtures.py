@@ -1,0 +1,124 @@
+"""Builds what the installer meets on a PC, for the demo and the tests:
+host libraries with a chosen file version, host folders, driver kits and
+the registry script that the dialog driver applies before it starts the
+installer. Every file is made here; nothing comes from a real host."""
+import os
+import shutil
+import subprocess
+
+CC = "i686-w64-mingw32-gcc"
+WINDRES = "i686-w64-mingw32-windres"
+
+DLL_SOURCE = """#include <windows.h>
+BOOL WINAPI DllMain(HINSTANCE h, DWORD r, LPVOID p) { (void)h; (void)r; (void)p; return TRUE; }
+"""
+
+VERSION_RC = """#include <winver.h>
+1 VERSIONINFO
+FILEVERSION {commas}
+PRODUCTVERSION {commas}
+BEGIN
+  BLOCK "StringFileInfo"
+  BEGIN
+    BLOCK "040904b0"
+    BEGIN
+      VALUE "FileDescription", "Test hardcopy registration library"
+      VALUE "FileVersion", "{dots}"
+    END
+  END
+  BLOCK "VarFileInfo"
+  BEGIN
+    VALUE "Translation", 0x409, 1200
+  END
+END
+"""
+
+# The host registry keys live under Software\KapTest so that a run can wipe
+# them; the hardcopy key is the real one.
+HARDCOPY = "Software\\Autodesk\\Hardcopy"
+TEST_ROOT = "Software\\KapTest"
+
+
+def host_library(cache, version):
+    """A 32-bit DLL with FILEVERSION version ("8.1.0.0"); None gives one
+    without a version resource. Built once per version."""
+    os.makedirs(cache, exist_ok=True)
+    name = "noversion" if version is None else version.replace(".", "_")
+    dll = os.path.join(cache, f"hcreg_{name}.dll")
+    if os.path.exists(dll):
+        return dll
+    src = os.path.join(cache, "dllmain.c")
+    with open(src, "w") as f:
+        f.write(DLL_SOURCE)
+    objects = [src]
+    if version is not None:
+        rc = os.path.join(cache, f"v_{name}.rc")
+        obj = os.path.join(cache, f"v_{name}.o")
+        with open(rc, "w") as f:
+            f.write(VERSION_RC.format(commas=version.replace(".", ","), dots=version))
+        subprocess.run([WINDRES, rc, "-O", "coff", "-o", obj], check=True)
+        objects.append(obj)
+    subprocess.run([CC, "-shared", "-s", "-o", dll + ".tmp"] + objects, check=True)
+    os.replace(dll + ".tmp", dll)
+    return dll
+
+
+def make_host(root, name, libraries, drv=True, help=True, cache=None):
+    """A product folder: libraries maps a file name ("hcreg8.dll") to a
+    version, None (no version resource) or bytes (written as they are)."""
+    folder = os.path.join(root, name)
+    os.makedirs(folder, exist_ok=True)
+    for lib, version in libraries.items():
+        target = os.path.join(folder, lib)
+        if isinstance(version, bytes):
+            with open(target, "wb") as f:
+                f.write(version)
+        else:
+            shutil.copyfile(host_library(cache, version), target)
+    if drv:
+        os.makedirs(os.path.join(folder, "drv"), exist_ok=True)
+    if help:
+        os.makedirs(os.path.join(folder, "help"), exist_ok=True)
+    return folder
+
+
+def driver_files(level, dll=True, stem="kapvl"):
+    """The files of one driver build: kap.hif giving level, and dummies."""
+    files = {"kap.hif": f"[Kap]\nname=Kap HDI driver\nheidiversion={level}\n",
+             f"{stem}.hdi": f"hdi driver {level}\n", f"{stem}.drc": f"drc {level}\n",
+             f"{stem}.hlp": "help\n", f"{stem}.cnt": "contents\n"}
+    if dll:
+        files[f"{stem}.dll"] = f"resource library {level}\n"
+    return files
+
+
+def make_kit(root, tree):
+    """tree maps "Language/Release" (or "Language") to {file name: content};
+    content is text, bytes, or None for a folder of that name."""
+    for folder, files in tree.items():
+        base = os.path.join(root, *folder.split("/"))
+        os.makedirs(base, exist_ok=True)
+        for name, content in files.items():
+            path = os.path.join(base, name)
+            if content is None:
+                os.makedirs(path, exist_ok=True)
+            else:
+                with open(path, "wb") as f:
+                    f.write(content if isinstance(content, bytes) else content.encode())
+
+
+def registry_script(products, extra=()):
+    """Lines for the dialog driver: wipe, then one hardcopy value and one
+    product key per (key, name, location) in order. A None name or location
+    leaves that value out."""
+    lines = [f"del\t{HARDCOPY}", f"del\t{TEST_ROOT}", "delval\tSoftware\tProductName",
+             f"key\t{HARDCOPY}"]
+    for key, name, location in products:
+        lines.append(f"val\t{HARDCOPY}\tKapTest\\{key}\tsz\t")
+        lines.append(f"key\t{TEST_ROOT}\\{key}")
+        if name is not None:
+            lines.append(f"val\t{TEST_ROOT}\\{key}\tProductName\tsz\t{name}")
+        if location is not None:
+            lines.append(f"val\t{TEST_ROOT}\\{key}\tACADLocation\tsz\t{location}")
+    lines.extend(extra)
+    return "\n".join(lines) + "\n"

@@ -1,0 +1,69 @@
+"""Runs the installer under Wine on a private screen, driven by dlgdriver.
+The work dir holds the prefix, copies of the two programs (bin/), and the
+folder that Wine sees as drive K: (k/), where hosts and kits are built."""
+import os
+import shutil
+import subprocess
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+WINENV = os.path.join(HERE, "winenv.sh")
+TEST_USER = "kaptest"
+
+
+def drive(work):
+    return os.path.join(work, "k")
+
+
+def winpath(work, path):
+    """The Wine path of a file: K:\\... on the test drive, Z:\\... elsewhere."""
+    path, top = os.path.abspath(path), drive(work)
+    if path == top or path.startswith(top + "/"):
+        return "K:\\" + path[len(top) + 1:].replace("/", "\\")
+    return "Z:" + path.replace("/", "\\")
+
+
+def give_to_test_user(path):
+    if os.getuid() == 0:
+        subprocess.run(["chown", "-R", f"{TEST_USER}:", path], check=True)
+
+
+def start(work, win32_dir):
+    subprocess.run([WINENV, "start", work], check=True)
+    os.makedirs(os.path.join(work, "bin"), exist_ok=True)
+    for exe in ("KapHdiInstaller.exe", "dlgdriver.exe"):
+        shutil.copy(os.path.join(win32_dir, exe), os.path.join(work, "bin"))
+    os.makedirs(drive(work), exist_ok=True)
+    link = os.path.join(work, "prefix", "dosdevices", "k:")
+    if not os.path.islink(link):
+        os.symlink(drive(work), link)
+    give_to_test_user(work)
+
+
+def stop(work):
+    subprocess.run([WINENV, "stop", work], check=False)
+
+
+def clear_drive(work):
+    top = drive(work)
+    for entry in os.listdir(top):
+        p = os.path.join(top, entry)
+        if os.path.isdir(p) and not os.path.islink(p):
+            shutil.rmtree(p)
+        else:
+            os.remove(p)
+
+
+def run_driver(work, setup_script, cwd, actions, timeout=240):
+    """Applies the setup script, starts the installer in cwd (a folder on K:)
+    and acts on its windows in turn; returns the transcript's lines."""
+    script = os.path.join(work, "setup.txt")
+    with open(script, "w") as f:
+        f.write(setup_script)
+    give_to_test_user(script)
+    give_to_test_user(drive(work))
+    bin_dir = os.path.join(work, "bin")
+    cmd = [WINENV, "run", work, "wine", os.path.join(bin_dir, "dlgdriver.exe"),
+           winpath(work, script), winpath(work, os.path.join(drive(work), cwd)),
+           winpath(work, os.path.join(bin_dir, "KapHdiInstaller.exe"))] + list(actions)
+    out = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+    return out.stdout.decode("latin-1").replace("\r", "").strip("\n").split("\n")
