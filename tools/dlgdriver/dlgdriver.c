@@ -10,8 +10,11 @@
  *   regscript: TAB-separated lines applied under HKLM (32-bit view) first:
  *     del PATH | delval PATH NAME | key PATH | val PATH NAME sz TEXT |
  *     val PATH NAME TYPE BYTES   (TYPE decimal, BYTES with %HH and %%)
+ *     hold FILE   (opens FILE with no sharing and keeps it open throughout)
  *   actions: ok cancel enter esc close select:N dblclick:N shot:PATH
  *            (N counts list items from 0)
+ *   A first action "timing" prints "first-window <ms>" when the first dialog
+ *   shows; "manual" alone leaves the windows to a person and waits for exit.
  * Exit: 0 after "exit <code>", 2 setup/start error, 3 timeout,
  *       4 no action left or an action impossible, 5 bad command line.
  */
@@ -29,6 +32,9 @@
 
 static HANDLE g_proc;
 static DWORD g_pid;
+static int g_timing; /* 1 until the first dialog has been timed */
+static DWORD g_poll_ms = 50;
+static LARGE_INTEGER g_started;
 
 /* ---- transcript ---- */
 
@@ -106,7 +112,7 @@ static int split(char *line, char **f, int max) {
 static const REGSAM VIEW = KEY_WOW64_32KEY;
 
 static int reg_line(char *line) {
-  char *f[5];
+  char *f[5] = {0};
   int n = split(line, f, 5);
   HKEY k;
   LONG r;
@@ -126,6 +132,11 @@ static int reg_line(char *line) {
     r = RegDeleteValueA(k, f[2]);
     RegCloseKey(k);
     return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
+  }
+  if (!strcmp(f[0], "hold") && n == 2) {
+    /* Stands for another program using the file; closed when we exit. */
+    return CreateFileA(f[1], GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, NULL) != INVALID_HANDLE_VALUE;
   }
   if (!strcmp(f[0], "key") && n == 2) {
     r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, f[1], 0, NULL, 0,
@@ -220,6 +231,14 @@ static HWND next_window(HWND last, DWORD timeout_ms) {
     struct find f = { last, NULL };
     EnumWindows(find_cb, (LPARAM)&f);
     if (f.found) {
+      if (g_timing) {
+        LARGE_INTEGER now, freq;
+        QueryPerformanceCounter(&now);
+        QueryPerformanceFrequency(&freq);
+        printf("first-window %.1f\n",
+               (double)(now.QuadPart - g_started.QuadPart) * 1000.0 / (double)freq.QuadPart);
+        g_timing = 0;
+      }
       Sleep(150); /* let it finish drawing and settle its focus */
       if (IsWindow(f.found) && IsWindowVisible(f.found)) return f.found;
       continue;
@@ -236,7 +255,7 @@ static HWND next_window(HWND last, DWORD timeout_ms) {
       TerminateProcess(g_proc, 1);
       exit(3);
     }
-    Sleep(50);
+    Sleep(g_poll_ms);
   }
 }
 
@@ -546,7 +565,14 @@ int main(int argc, char **argv) {
     fprintf(stderr, "usage: dlgdriver <regscript|-> <cwd> <exe> [action ...]\n");
     return 5;
   }
-  for (int i = 4; i < argc; i++)
+  int next = 4;
+  int manual = argc == 5 && !strcmp(argv[4], "manual");
+  if (argc > 4 && !strcmp(argv[4], "timing")) {
+    g_timing = 1;
+    g_poll_ms = 2;
+    next = 5;
+  }
+  for (int i = next; i < argc && !manual; i++)
     if (!valid_action(argv[i])) {
       fprintf(stderr, "dlgdriver: bad action %s\n", argv[i]);
       return 5;
@@ -564,6 +590,7 @@ int main(int argc, char **argv) {
   PROCESS_INFORMATION pi;
   char *cmd = malloc(strlen(argv[3]) + 3);
   sprintf(cmd, "\"%s\"", argv[3]);
+  QueryPerformanceCounter(&g_started);
   if (!CreateProcessA(argv[3], cmd, NULL, NULL, FALSE, 0, NULL, argv[2], &si,
                       &pi)) {
     printf("start-error %lu\n", (unsigned long)GetLastError());
@@ -573,8 +600,14 @@ int main(int argc, char **argv) {
   g_proc = pi.hProcess;
   g_pid = pi.dwProcessId;
 
+  if (manual) {
+    DWORD code = 0;
+    WaitForSingleObject(g_proc, INFINITE);
+    GetExitCodeProcess(g_proc, &code);
+    printf("exit %lu\n", (unsigned long)code);
+    return 0;
+  }
   HWND dlg = next_window(NULL, 60000);
-  int next = 4;
   for (;;) {
     describe(dlg);
     int leave = 0; /* 1 once the action was sent that should end this one */
