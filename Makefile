@@ -5,7 +5,7 @@ WIN32_DIR  := build/win32
 NATIVE_DIR := build/native
 EXE        := $(WIN32_DIR)/KapHdiInstaller.exe
 
-PORTABLE   := $(shell sed -n '/add_library(kap_portable/,/)/p' CMakeLists.txt | grep -o 'src/[^ )]*')
+PORTABLE   := ${shell sed -n '/add_library(kap_portable/,/)/p' CMakeLists.txt | grep -o 'src/[^ )]*'}
 SOURCES    := $(shell find src -name '*.cpp' | sort)
 FUZZ_SECONDS ?= 20
 

@@ -48,14 +48,19 @@ def main():
     os.makedirs(shots, exist_ok=True)
     interactive = bool(os.environ.get("DISPLAY")) and not os.environ.get("KAP_DEMO_HEADLESS")
     if interactive:
-        print("Driving the installer on your screen; it ends when you close it.")
+        print("The installer is on your screen; the demo ends when it does.")
+        os.environ["WINENV_DISPLAY"] = os.environ["DISPLAY"]
+        if os.getuid() == 0:  # Wine runs as the test user, who needs the screen too
+            subprocess.run(["xhost", f"+SI:localuser:{wineharness.TEST_USER}"], check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         actions = ["manual"]
     else:
         names = ["product", "language", "result"]
         actions = []
         for name in names:
             actions += [f"shot:{wineharness.winpath(WORK, os.path.join(WORK, name + '.bmp'))}", "ok"]
-    lines = wineharness.run_driver(WORK, script, "KapKit", actions, timeout=600)
+    lines = wineharness.run_driver(WORK, script, "KapKit", actions,
+                                   timeout=None if interactive else 600)
     print("What the installer showed (dialog driver transcript):")
     for line in lines:
         print("   " + line)

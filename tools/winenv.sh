@@ -45,6 +45,8 @@ fi
 as_user() {
   display=""
   [ -f "$wd/display" ] && display=$(cat "$wd/display")
+  # The demo lets a person drive the dialogs on their own screen.
+  [ -n "${WINENV_DISPLAY:-}" ] && display=$WINENV_DISPLAY
   if [ $as_root = 1 ]; then
     set -- runuser -u "$TEST_USER" -- env HOME="$user_home" \
       USER="$TEST_USER" LOGNAME="$TEST_USER" "$@"
