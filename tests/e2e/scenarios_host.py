@@ -1,7 +1,7 @@
 """Which products the registry offers, and what their host library says."""
 from kapfixtures import HARDCOPY, TEST_ROOT, driver_files
-from screens import (CORRUPTED, EXIT, NO_PRODUCT, NOT_ACAD, SUCCESS, install, languages,
-                     products)
+from screens import (CORRUPTED, EXIT, NO_PRODUCT, NOT_ACAD, SUCCESS, UNEXPECTED, install,
+                     languages, products)
 
 # Every release folder, each with a driver of another level, so that only the
 # right folder can install.
@@ -46,6 +46,10 @@ def rejected(version, lib, message):
                 files={"A/drv": ""})
 
 
+# A value name longer than the 127 characters the scan reads makes its
+# enumeration fail; Wine still reports the value's type.
+TOO_LONG = "KapTest\\" + "Z" * 130
+
 SCENARIOS = [
     dict(name="hardcopy key without values", steps=[NO_PRODUCT, "ok", EXIT]),
     dict(name="only a missing key and a key without a name",
@@ -79,6 +83,24 @@ SCENARIOS = [
     dict(name="the enumeration order is kept",
          hosts={"A": {}}, products=[("1", "Zeta", "A"), ("2", "Alpha", "A"), ("3", "Mid", "A")],
          steps=[products("Zeta", "Alpha", "Mid"), "cancel", EXIT]),
+    dict(name="a failing enumeration of a string value", hosts={"A": {}},
+         products=[("A", "Good", "A")], extra_registry=[val(HARDCOPY, TOO_LONG, "x")],
+         steps=[UNEXPECTED, "ok", EXIT]),
+    dict(name="a failing enumeration of type 9 is passed over", hosts={"A": {}},
+         products=[("A", "Good", "A")], extra_registry=[val(HARDCOPY, TOO_LONG, "%01", "9")],
+         steps=[products("Good"), "cancel", EXIT]),
+    dict(name="the first value failing with type 9", hosts={"A": {}},
+         products=[("ZZ", "Good", "A")],
+         extra_registry=[val(HARDCOPY, "KapTest\\A" + "Z" * 130, "%01", "9")],
+         steps=[products("Good"), "cancel", EXIT]),
+    dict(name="a product key value failing is a failed read", hosts={"A": {}},
+         products=[("A", "Good", "A"), ("B", "Bad", "A")],
+         extra_registry=[val(f"{TEST_ROOT}\\B", "X" * 130, "x")],
+         steps=[products("Good"), "cancel", EXIT]),
+    dict(name="the default value names Software itself", hosts={"A": {}},
+         products=[("A", "Good", "A")],
+         extra_registry=[val(HARDCOPY, "", ""), val("Software", "ProductName", "Root product")],
+         steps=[products("Root product", "Good"), "cancel", EXIT]),
     dict(name="hcreg6 of any minor is 2000", **classified("1.9.2.3", "hcreg6.dll", "ACAD2000")),
     dict(name="hcreg7 minor 0 is 2000i", **classified("7.0.0.0", "hcreg7.dll", "ACAD2000i")),
     dict(name="hcreg7 minor 1 is 2002", **classified("7.1.0.0", "hcreg7.dll", "ACAD2002")),
