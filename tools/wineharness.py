@@ -27,11 +27,13 @@ def give_to_test_user(path):
         subprocess.run(["chown", "-R", f"{TEST_USER}:", path], check=True)
 
 
-def start(work, win32_dir):
+def start(work, win32_dir, extra_programs=()):
     subprocess.run([WINENV, "start", work], check=True)
     os.makedirs(os.path.join(work, "bin"), exist_ok=True)
-    for exe in ("KapHdiInstaller.exe", "dlgdriver.exe"):
+    for exe in ["KapHdiInstaller.exe", "dlgdriver.exe"]:
         shutil.copy(os.path.join(win32_dir, exe), os.path.join(work, "bin"))
+    for exe in extra_programs:
+        shutil.copy(exe, os.path.join(work, "bin"))
     os.makedirs(drive(work), exist_ok=True)
     link = os.path.join(work, "prefix", "dosdevices", "k:")
     if not os.path.islink(link):
@@ -53,17 +55,19 @@ def clear_drive(work):
             os.remove(p)
 
 
-def run_driver(work, setup_script, cwd, actions, timeout=240):
-    """Applies the setup script, starts the installer in cwd (a folder on K:)
-    and acts on its windows in turn; returns the transcript's lines."""
+def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiInstaller.exe"):
+    """Applies the setup script (None: none), starts the program in cwd (a
+    folder on K:) and acts on its windows in turn; returns the transcript."""
     script = os.path.join(work, "setup.txt")
-    with open(script, "w") as f:
-        f.write(setup_script)
-    give_to_test_user(script)
+    if setup_script is not None:
+        with open(script, "w") as f:
+            f.write(setup_script)
+        give_to_test_user(script)
     give_to_test_user(drive(work))
     bin_dir = os.path.join(work, "bin")
     cmd = [WINENV, "run", work, "wine", os.path.join(bin_dir, "dlgdriver.exe"),
-           winpath(work, script), winpath(work, os.path.join(drive(work), cwd)),
-           winpath(work, os.path.join(bin_dir, "KapHdiInstaller.exe"))] + list(actions)
+           "-" if setup_script is None else winpath(work, script),
+           winpath(work, os.path.join(drive(work), cwd)),
+           winpath(work, os.path.join(bin_dir, program))] + list(actions)
     out = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
     return out.stdout.decode("latin-1").replace("\r", "").strip("\n").split("\n")

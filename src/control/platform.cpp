@@ -12,21 +12,26 @@ template <typename Fn> static void resolve(HMODULE module, const char *name, Fn 
     *out = reinterpret_cast<Fn>(reinterpret_cast<void *>(proc));
 }
 
-static void load_version_library() {
+bool load_version_library() {
+    if (version_api.VerQueryValueA != nullptr)
+        return true;
     char path[MAX_PATH];
     UINT len = GetSystemDirectoryA(path, MAX_PATH);
     size_t used = len;
     if (len == 0 || len >= MAX_PATH || !append_bounded(path, MAX_PATH, &used, "\\version.dll"))
-        return;
+        return false;
     HMODULE module = LoadLibraryA(path);
     if (module == nullptr)
-        return;
+        return false;
     VersionApi api;
     resolve(module, "GetFileVersionInfoSizeA", &api.GetFileVersionInfoSizeA);
     resolve(module, "GetFileVersionInfoA", &api.GetFileVersionInfoA);
     resolve(module, "VerQueryValueA", &api.VerQueryValueA);
-    if (api.GetFileVersionInfoSizeA && api.GetFileVersionInfoA && api.VerQueryValueA)
-        version_api = api;
+    if (api.GetFileVersionInfoSizeA == nullptr || api.GetFileVersionInfoA == nullptr ||
+        api.VerQueryValueA == nullptr)
+        return false;
+    version_api = api;
+    return true;
 }
 
 void platform_start() {
@@ -36,7 +41,6 @@ void platform_start() {
     resolve(GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA", &set_dll_directory);
     if (set_dll_directory != nullptr)
         set_dll_directory("");
-    load_version_library();
 }
 
 void show_message(const char *text, const char *title, UINT kind) {

@@ -5,8 +5,7 @@
 
 // The version-resource functions, taken from VERSION.dll in the system
 // folder at run time: the program runs from a download folder, possibly
-// elevated, so a DLL planted beside it must never be loaded. Null when the
-// system library could not be loaded.
+// elevated, so a DLL planted beside it must never be loaded.
 struct VersionApi {
     DWORD(WINAPI *GetFileVersionInfoSizeA)(LPCSTR, LPDWORD);
     BOOL(WINAPI *GetFileVersionInfoA)(LPCSTR, DWORD, DWORD, LPVOID);
@@ -15,8 +14,11 @@ struct VersionApi {
 
 extern VersionApi version_api;
 
-// Takes the current folder off the DLL search path and resolves the
-// version functions. Called once at start.
+// Fills version_api on first use, so the first dialog does not wait for it;
+// false when the system library cannot be loaded.
+bool load_version_library();
+
+// Takes the current folder off the DLL search path. Called once at start.
 void platform_start();
 
 // A message box with no owner and one OK button.

@@ -1,6 +1,5 @@
 #include "release_detection.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 
 #include "../control/platform.h"
@@ -16,7 +15,7 @@ int probe_file_in_folder(const char *folder, const char *file_name) {
 }
 
 int read_version_resource(const char *path, FourPartVersion *version) {
-    if (version_api.GetFileVersionInfoSizeA == nullptr)
+    if (!load_version_library())
         return 0;
     DWORD handle = 0;
     DWORD size = version_api.GetFileVersionInfoSizeA(path, &handle);
@@ -38,10 +37,11 @@ int read_version_resource(const char *path, FourPartVersion *version) {
 }
 
 int detect_host_release(const char *location, FourPartVersion *host_version) {
-    char name[16] = "";
+    // "hcreg" + digit + ".dll"; the lowest digit whose library exists wins.
+    char name[] = "hcreg?.dll";
     char digit = 0;
     for (const char *d = "6789"; *d != '\0' && digit == 0; ++d) {
-        snprintf(name, sizeof name, "%s%c.dll", "hcreg", *d);
+        name[5] = *d;
         if (probe_file_in_folder(location, name))
             digit = *d;
     }

@@ -1,0 +1,77 @@
+"""Start-up and footprint, measured side by side under Wine:
+
+  * the stripped installer's size against a minimal program of its kind
+    (one dialog from a resource, one message box) built with the same
+    toolchain and flags;
+  * the time from process start to the first dialog shown, for that minimal
+    program, the installer with 1 registered product and with 5,000.
+
+Runs interleave (minimal, 1, 5,000, minimal, ...) so that each repetition
+sees the same machine; the median of each is reported.
+
+    python3 bench/startup.py [repetitions]      (after make exe)"""
+import os
+import statistics
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import kapfixtures  # noqa: E402
+import wineharness  # noqa: E402
+
+WIN32 = os.path.join(ROOT, "build", "win32")
+WORK = os.environ.get("KAP_BENCH_WORK", "/tmp/kaphdi-bench")
+
+
+def first_window_ms(setup, program, actions):
+    """One untimed run that writes the registry, then the timed run, so the
+    registry writes never weigh on a measure."""
+    for setup_now in (setup, None):
+        lines = wineharness.run_driver(WORK, setup_now, "kit", ["timing"] + actions,
+                                       timeout=600, program=program)
+        assert lines[0].startswith("first-window ") and lines[-1] == "exit 0", lines[:2]
+    return float(lines[0].split()[1])
+
+
+def registered(count):
+    """A setup script registering count products, all in one host folder."""
+    return kapfixtures.registry_script(
+        [(f"{i:05}", f"Product {i:05}", "K:\\A") for i in range(count)])
+
+
+def main():
+    reps = int(sys.argv[1]) if len(sys.argv) > 1 else 7
+    subprocess.run(["cmake", "--build", WIN32, "--target", "KapHdiInstaller", "bench_minimal",
+                    "dlgdriver"], check=True, stdout=subprocess.DEVNULL)
+    minimal = os.path.join(WIN32, "bench_minimal.exe")
+    installer = os.path.join(WIN32, "KapHdiInstaller.exe")
+    wineharness.start(WORK, WIN32, [minimal])
+    wineharness.clear_drive(WORK)
+    kapfixtures.make_host(wineharness.drive(WORK), "A", {}, cache=os.path.join(WORK, "libcache"))
+    os.makedirs(os.path.join(wineharness.drive(WORK), "kit"), exist_ok=True)
+
+    runs = {"minimal": [], "1 product": [], "5,000 products": []}
+    setups = {"minimal": (registered(0), "bench_minimal.exe", ["ok", "ok"]),
+              "1 product": (registered(1), "KapHdiInstaller.exe", ["cancel"]),
+              "5,000 products": (registered(5000), "KapHdiInstaller.exe", ["cancel"])}
+    order = list(setups)
+    for rep in range(reps):
+        for name in order[rep % 3:] + order[:rep % 3]:  # no case always runs first
+            runs[name].append(first_window_ms(*setups[name]))
+    wineharness.stop(WORK)
+
+    med = {k: statistics.median(v) for k, v in runs.items()}
+    size_installer, size_minimal = os.path.getsize(installer), os.path.getsize(minimal)
+    print(f"size: installer {size_installer} bytes, minimal {size_minimal} bytes, "
+          f"ratio {size_installer / size_minimal:.2f} (goal <= 2.2)")
+    for k, v in runs.items():
+        print(f"first dialog, {k}: median {med[k]:.1f} ms of {reps} "
+              f"({', '.join(f'{x:.0f}' for x in v)})")
+    print(f"installer (1 product) / minimal: {med['1 product'] / med['minimal']:.2f} (goal <= 1.1)")
+    print(f"5,000 products / 1 product: {med['5,000 products'] / med['1 product']:.2f} "
+          "(goal <= 1.5)")
+
+
+if __name__ == "__main__":
+    main()
