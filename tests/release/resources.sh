@@ -19,6 +19,7 @@ has 'VALUE "ProductName", "Kap HDI driver installer"'
 has 'VALUE "OriginalFilename", "KapHdiInstaller.exe"'
 version=$(sed -n 's/^project(KapHdiInstaller VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
 has "VALUE \"FileVersion\", \"$version.0\""
+has "version=\"\"$version.0\"\" processorArchitecture"
 has "FILEVERSION $(echo "$version" | sed "s/\./, /g"), 0"
 has '105 DIALOG'
 has '106 DIALOG'
