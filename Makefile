@@ -39,7 +39,8 @@ lint: exe native
 	  >build/tidy-native.log 2>&1 || { grep -v 'warnings generated' build/tidy-native.log; exit 1; }
 	@cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability \
 	  --std=c++17 -I src src
-	@echo "lint: clang-tidy and cppcheck found nothing"
+	@clang-format --dry-run --Werror $(SOURCES) $(wildcard src/*/*.h tests/unit/*.cpp tests/fuzz/*.cpp)
+	@echo "lint: clang-tidy, cppcheck and clang-format found nothing"
 
 fuzz:
 	@tests/fuzz/run.sh $(FUZZ_SECONDS)

@@ -10,7 +10,9 @@
 #include "package_paths.h"
 #include "run_state.h"
 
-static void show_path_error(const char *text) { show_message(text, "Error", MB_ICONERROR); }
+static void show_path_error(const char *text) {
+    show_message(text, "Error", MB_ICONERROR);
+}
 
 // The kit folder of the chosen language and release, and its kap.hif.
 static bool build_kit_paths(char package_folder[MAX_PATH], char hif_path[MAX_PATH]) {
@@ -20,8 +22,9 @@ static bool build_kit_paths(char package_folder[MAX_PATH], char hif_path[MAX_PAT
         show_path_error("The installation folder could not be found.\nInstallation failed.");
         return false;
     }
-    if (len >= MAX_PATH || !build_package_folder(package_folder, current,
-                                                 run_chosen_language_folder, run_host_release) ||
+    if (len >= MAX_PATH ||
+        !build_package_folder(package_folder, current, run_chosen_language_folder,
+                              run_host_release) ||
         !build_hif_path(hif_path, package_folder)) {
         show_path_error("The installation folder path is too long.\nInstallation failed.");
         return false;
@@ -29,8 +32,7 @@ static bool build_kit_paths(char package_folder[MAX_PATH], char hif_path[MAX_PAT
     return true;
 }
 
-void install_for_product(const char *location, const char *driver_folder,
-                         const char *help_folder) {
+void install_for_product(const char *location, const char *driver_folder, const char *help_folder) {
     FourPartVersion host_version = {0, 0, 0, 0};
     if (!detect_host_release(location, &host_version))
         return;

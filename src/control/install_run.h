@@ -5,5 +5,4 @@
 
 void run_install(HINSTANCE instance);
 
-void install_for_product(const char *location, const char *driver_folder,
-                         const char *help_folder);
+void install_for_product(const char *location, const char *driver_folder, const char *help_folder);

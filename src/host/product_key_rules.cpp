@@ -4,29 +4,34 @@
 
 #include "../control/text.h"
 
-bool enumeration_failure_passes(unsigned long type) { return type >= 9; }
+bool enumeration_failure_passes(unsigned long type) {
+    return type >= 9;
+}
 
 // A location must leave room for "\help" in a path buffer.
 static const size_t longest_location = PATH_BUFFER_SIZE - 1 - 5;
 
+static void copy_with_suffix(char out[PATH_BUFFER_SIZE], const char *text, const char *suffix) {
+    size_t len = 0;
+    out[0] = '\0';
+    append_bounded(out, PATH_BUFFER_SIZE, &len, text);
+    append_bounded(out, PATH_BUFFER_SIZE, &len, suffix);
+}
+
 static bool set_location(ProductRecord *record, const char *location) {
     if (strlen(location) > longest_location)
         return false;
-    size_t len = 0;
-    copy_bounded(record->location, PATH_BUFFER_SIZE, location);
-    copy_bounded(record->driver_folder, PATH_BUFFER_SIZE, location);
-    len = strlen(location);
-    append_bounded(record->driver_folder, PATH_BUFFER_SIZE, &len, "\\drv");
-    copy_bounded(record->help_folder, PATH_BUFFER_SIZE, location);
-    len = strlen(location);
-    append_bounded(record->help_folder, PATH_BUFFER_SIZE, &len, "\\help");
+    copy_with_suffix(record->location, location, "");
+    copy_with_suffix(record->driver_folder, location, "\\drv");
+    copy_with_suffix(record->help_folder, location, "\\help");
     return true;
 }
 
 bool apply_product_value(ProductRecord *record, const char *name, const char *data,
                          size_t data_len) {
     bool is_name = ascii_equal_nocase(name, "ProductName");
-    bool is_location = ascii_equal_nocase(name, "ACADLocation") || ascii_equal_nocase(name, "Location");
+    bool is_location =
+        ascii_equal_nocase(name, "ACADLocation") || ascii_equal_nocase(name, "Location");
     if (!is_name && !is_location)
         return true;
     if (data == nullptr || memchr(data, '\0', data_len) == nullptr)

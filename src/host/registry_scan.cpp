@@ -36,8 +36,8 @@ static bool enumerate_value(HKEY key, DWORD index, HANDLE heap, DWORD longest_da
     DWORD name_len = VALUE_NAME_BUFFER_SIZE;
     DWORD data_size = longest_data;
     value->name[0] = '\0';
-    LONG rc = RegEnumValueA(key, index, value->name, &name_len, nullptr, type_holder, data,
-                            &data_size);
+    LONG rc =
+        RegEnumValueA(key, index, value->name, &name_len, nullptr, type_holder, data, &data_size);
     // Whatever a failing call left there, the name stays within its buffer.
     value->name[VALUE_NAME_BUFFER_SIZE - 1] = '\0';
     value->data = reinterpret_cast<const char *>(data);
@@ -93,8 +93,8 @@ static bool read_named_products(HKEY hardcopy, const KeyInfo &info, ProductRecor
 
 int scan_products(ProductList *list) {
     HKEY hardcopy = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ,
-                      &hardcopy) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ, &hardcopy) !=
+        ERROR_SUCCESS) {
         show_message("No AutoCAD application is installed on your computer.\nThe setup will close.",
                      "Error", MB_ICONERROR);
         return 0;
@@ -126,8 +126,8 @@ int scan_products(ProductList *list) {
     free(read_ok);
     if (count == 0) {
         free(records);
-        show_message("No AutoCAD is installed on your system.\nThe setup will close",
-                     program_title, MB_ICONERROR);
+        show_message("No AutoCAD is installed on your system.\nThe setup will close", program_title,
+                     MB_ICONERROR);
         return 0;
     }
     list->records = records;

@@ -26,10 +26,10 @@ int read_version_resource(const char *path, FourPartVersion *version) {
         return 0;
     VS_FIXEDFILEINFO *info = nullptr;
     UINT info_len = 0;
-    bool ok = version_api.GetFileVersionInfoA(path, 0, size, block) &&
-              version_api.VerQueryValueA(block, "\\", reinterpret_cast<void **>(&info),
-                                         &info_len) &&
-              info != nullptr && info_len >= sizeof(VS_FIXEDFILEINFO);
+    bool ok =
+        version_api.GetFileVersionInfoA(path, 0, size, block) &&
+        version_api.VerQueryValueA(block, "\\", reinterpret_cast<void **>(&info), &info_len) &&
+        info != nullptr && info_len >= sizeof(VS_FIXEDFILEINFO);
     if (ok)
         *version = four_part_version_from_fixed(info->dwFileVersionMS, info->dwFileVersionLS);
     free(block);

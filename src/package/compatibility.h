@@ -5,8 +5,8 @@
 
 enum CompatibilityVerdict {
     DRIVER_FITS,
-    DRIVER_DDK_MISMATCH,   // major/minor differ, or the driver's revision is newer
-    DRIVER_BUILD_DIFFERS,  // refused without a word
+    DRIVER_DDK_MISMATCH,  // major/minor differ, or the driver's revision is newer
+    DRIVER_BUILD_DIFFERS, // refused without a word
 };
 
 CompatibilityVerdict judge_driver_level(const FourPartVersion &driver_level,

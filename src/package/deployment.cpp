@@ -5,7 +5,9 @@
 #include "../control/text.h"
 #include "deploy_steps.h"
 
-static void deploy_error(const char *text) { show_message(text, "Error", MB_ICONERROR); }
+static void deploy_error(const char *text) {
+    show_message(text, "Error", MB_ICONERROR);
+}
 
 // The first entry in the current folder whose long name really matches.
 static bool find_first_match(const char *pattern, char name[MAX_PATH]) {
@@ -36,26 +38,26 @@ int deploy_driver_files(const char *package_folder, const char *driver_folder,
                         const char *help_folder) {
     SetCurrentDirectoryA(package_folder);
     char names[DEPLOY_STEP_COUNT][MAX_PATH];
+    bool runs[DEPLOY_STEP_COUNT];
     bool found[DEPLOY_STEP_COUNT];
     // Every required file is looked for before anything is copied, so an
     // incomplete kit never leaves a new driver beside old resources.
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
         const DeployStep &step = deploy_steps[i];
-        found[i] = deploy_step_runs(step, run_host_release) && find_first_match(step.pattern, names[i]);
-        if (step.required && deploy_step_runs(step, run_host_release) && !found[i]) {
+        runs[i] = deploy_step_runs(step, run_host_release);
+        found[i] = runs[i] && find_first_match(step.pattern, names[i]);
+        if (runs[i] && step.required && !found[i]) {
             deploy_error(step.missing_message);
             return 0;
         }
     }
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
         const DeployStep &step = deploy_steps[i];
-        if (!deploy_step_runs(step, run_host_release))
+        if (!runs[i])
             continue;
         if (!found[i]) {
             deploy_error(step.missing_message);
-            continue;
-        }
-        if (!copy_into(step.into_help_folder ? help_folder : driver_folder, names[i])) {
+        } else if (!copy_into(step.into_help_folder ? help_folder : driver_folder, names[i])) {
             deploy_error(step.copy_failed_message);
             if (step.required)
                 return 0;

@@ -3,8 +3,8 @@
 #include "../control/text.h"
 
 const char *const language_folder_table[LANGUAGE_COUNT] = {
-    "Cesky",    "ChineseS", "ChineseT", "Deutsch",  "English", "Espanol",
-    "Francais", "Italiano", "Japanese", "Magyar",   "Polski",  "Russkii",
+    "Cesky",    "ChineseS", "ChineseT", "Deutsch", "English", "Espanol",
+    "Francais", "Italiano", "Japanese", "Magyar",  "Polski",  "Russkii",
 };
 
 const char *language_display_list[LANGUAGE_COUNT];
@@ -22,7 +22,9 @@ void build_language_display_list() {
 // Built before the entry point runs, so the dialog never sees it half filled.
 [[maybe_unused]] static const bool display_list_built = (build_language_display_list(), true);
 
-int first_offered_language(HostRelease release) { return is_2004_or_later(release) ? 0 : 3; }
+int first_offered_language(HostRelease release) {
+    return is_2004_or_later(release) ? 0 : 3;
+}
 
 const char *language_folder_for_text(const char *shown_text) {
     if (ascii_equal_nocase(shown_text, "traditional chinese"))

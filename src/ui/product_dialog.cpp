@@ -5,8 +5,8 @@
 #include "resource_ids.h"
 
 int choose_product(HINSTANCE instance, int count) {
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PRODUCT_DIALOG),
-                                            nullptr, product_dialog_proc, count));
+    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PRODUCT_DIALOG), nullptr,
+                                            product_dialog_proc, count));
 }
 
 static void fill_product_list(HWND dialog, int count) {
@@ -28,7 +28,8 @@ INT_PTR CALLBACK product_dialog_proc(HWND dialog, UINT message, WPARAM wparam, L
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
         case IDOK:
-            EndDialog(dialog, SendMessageA(GetDlgItem(dialog, IDC_PRODUCT_LIST), LB_GETCURSEL, 0, 0));
+            EndDialog(dialog,
+                      SendMessageA(GetDlgItem(dialog, IDC_PRODUCT_LIST), LB_GETCURSEL, 0, 0));
             return TRUE;
         case IDCANCEL:
             EndDialog(dialog, -1);

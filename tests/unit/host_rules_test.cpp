@@ -12,13 +12,18 @@ TEST(ReleaseRules, ClassifiesByDigitAndMinor) {
         ReleaseVerdict verdict;
         HostRelease release;
     } rows[] = {
-        {'6', 0, RELEASE_KNOWN, ACAD2000},   {'6', 9, RELEASE_KNOWN, ACAD2000},
-        {'7', 0, RELEASE_KNOWN, ACAD2000i},  {'7', 1, RELEASE_KNOWN, ACAD2002},
+        {'6', 0, RELEASE_KNOWN, ACAD2000},
+        {'6', 9, RELEASE_KNOWN, ACAD2000},
+        {'7', 0, RELEASE_KNOWN, ACAD2000i},
+        {'7', 1, RELEASE_KNOWN, ACAD2002},
         {'7', 2, REJECT_NOT_APPLICATION, RELEASE_NONE},
         {'7', 65535, REJECT_NOT_APPLICATION, RELEASE_NONE},
-        {'8', 0, RELEASE_KNOWN, ACAD2004},   {'8', 1, RELEASE_KNOWN, ACAD2005},
-        {'8', 2, RELEASE_KNOWN, ACAD2006},   {'8', 3, REJECT_CORRUPTED, RELEASE_NONE},
-        {'9', 0, RELEASE_KNOWN, ACAD2007},   {'9', 1, REJECT_CORRUPTED, RELEASE_NONE},
+        {'8', 0, RELEASE_KNOWN, ACAD2004},
+        {'8', 1, RELEASE_KNOWN, ACAD2005},
+        {'8', 2, RELEASE_KNOWN, ACAD2006},
+        {'8', 3, REJECT_CORRUPTED, RELEASE_NONE},
+        {'9', 0, RELEASE_KNOWN, ACAD2007},
+        {'9', 1, REJECT_CORRUPTED, RELEASE_NONE},
         {0, 5, RELEASE_KNOWN, RELEASE_NONE},
     };
     for (const Row &row : rows) {

@@ -5,8 +5,9 @@
 
 TEST(Languages, DisplayListIsReadyBeforeMainAndSharesTheFolderNames) {
     const char *expected[LANGUAGE_COUNT] = {
-        "Cesky",   "Magyar",  "Polski",   "Modern Chinese", "Traditional Chinese", "Deutsch",
-        "English", "Espanol", "Francais", "Italiano",       "Japanese",            "Russkii"};
+        "Cesky",    "Magyar",  "Polski",  "Modern Chinese", "Traditional Chinese",
+        "Deutsch",  "English", "Espanol", "Francais",       "Italiano",
+        "Japanese", "Russkii"};
     for (int i = 0; i < LANGUAGE_COUNT; ++i)
         EXPECT_STREQ(expected[i], language_display_list[i]) << i;
     EXPECT_EQ(language_folder_table[9], language_display_list[1]);
@@ -28,9 +29,12 @@ TEST(Languages, ShownTextToFolder) {
         const char *shown;
         const char *folder;
     } rows[] = {
-        {"Modern Chinese", "ChineseS"},      {"Traditional Chinese", "ChineseT"},
-        {"MODERN CHINESE", "ChineseS"},      {"traditional chinese", "ChineseT"},
-        {"Cesky", "Cesky"},                  {"Deutsch", "Deutsch"},
+        {"Modern Chinese", "ChineseS"},
+        {"Traditional Chinese", "ChineseT"},
+        {"MODERN CHINESE", "ChineseS"},
+        {"traditional chinese", "ChineseT"},
+        {"Cesky", "Cesky"},
+        {"Deutsch", "Deutsch"},
         {"Modern  Chinese", "Modern  Chinese"},
     };
     for (const Row &row : rows)
@@ -42,7 +46,7 @@ TEST(Centring, HalvesTheRoomLeftTruncatingTowardZero) {
         long desk_w, desk_h, w, h, x, y;
     } rows[] = {
         {1024, 768, 411, 370, 306, 199},
-        {1024, 768, 1029, 773, -2, -2},  // an excess of 5 gives -2, not -3
+        {1024, 768, 1029, 773, -2, -2}, // an excess of 5 gives -2, not -3
         {1024, 768, 1024, 768, 0, 0},
         {800, 600, 200, 100, 300, 250},
     };

@@ -39,9 +39,8 @@ TEST(DeploySteps, OnlyTrueExtensionsMatch) {
         const char *pattern;
         bool matches;
     } rows[] = {
-        {"driver.hdi", "*.hdi", true}, {"DRIVER.HDI", "*.hdi", true},
-        {"y.hdi_old", "*.hdi", false}, {"x.hdix", "*.hdi", false},
-        {"hdi", "*.hdi", false},       {"a.drc", "*.drc", true},
+        {"driver.hdi", "*.hdi", true}, {"DRIVER.HDI", "*.hdi", true}, {"y.hdi_old", "*.hdi", false},
+        {"x.hdix", "*.hdi", false},    {"hdi", "*.hdi", false},       {"a.drc", "*.drc", true},
         {"x.hdi.bak", "*.hdi", false}, {"res.Dll", "*.dll", true},
     };
     for (const Row &row : rows)

@@ -12,10 +12,10 @@ TEST(Releases, FolderNamesAndTheLaterRule) {
         const char *folder;
         bool later;
     } rows[] = {
-        {RELEASE_NONE, "", false},      {ACAD2000, "ACAD2000", false},
+        {RELEASE_NONE, "", false},       {ACAD2000, "ACAD2000", false},
         {ACAD2000i, "ACAD2000i", false}, {ACAD2002, "ACAD2002", false},
-        {ACAD2004, "ACAD2004", true},   {ACAD2005, "ACAD2005", true},
-        {ACAD2006, "ACAD2006", true},   {ACAD2007, "ACAD2007", true},
+        {ACAD2004, "ACAD2004", true},    {ACAD2005, "ACAD2005", true},
+        {ACAD2006, "ACAD2006", true},    {ACAD2007, "ACAD2007", true},
     };
     for (const Row &row : rows) {
         EXPECT_STREQ(row.folder, release_folder_name(row.release)) << row.folder;
@@ -75,9 +75,12 @@ TEST(Text, CaseFoldsOnlyAsciiLetters) {
         const char *b;
         bool equal;
     } rows[] = {
-        {"ProductName", "productname", true}, {"LOCATION", "Location", true},
-        {"Location", "Locatio", false},        {"Locatio", "Location", false},
-        {"\xC9t\xE9", "\xE9t\xE9", false},     {"[", "{", false},
+        {"ProductName", "productname", true},
+        {"LOCATION", "Location", true},
+        {"Location", "Locatio", false},
+        {"Locatio", "Location", false},
+        {"\xC9t\xE9", "\xE9t\xE9", false},
+        {"[", "{", false},
         {"", "", true},
     };
     for (const Row &row : rows)
