@@ -99,6 +99,11 @@ SCENARIOS = [
         {"A/drv": "kapvl.drc kapvl.hdi", "A/help": ""},
         before=[lambda d: open(os.path.join(d, "A", "drv", "kapvl.drc"), "w").close()],
         extra_registry=["hold\tK:\\A\\drv\\kapvl.drc"])),
+    dict(name="a resource library held open by another program", **case(
+        [error("Impossible to copy the dll resource.\nInstallation failed"), "ok"],
+        {"A/drv": "kapvl.dll kapvl.drc kapvl.hdi", "A/help": ""},
+        before=[lambda d: open(os.path.join(d, "A", "drv", "kapvl.dll"), "w").close()],
+        extra_registry=["hold\tK:\\A\\drv\\kapvl.dll"])),
     dict(name="a product without a location", hosts={}, products=[("P", "P", None)],
          kit={"Deutsch": driver_files("0,0,0,0")},
          steps=[products("P"), "ok", languages(False), "ok",
