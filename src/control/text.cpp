@@ -6,17 +6,12 @@ static char fold_ascii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool ascii_equal_nocase_n(const char *a, size_t a_len, const char *b) {
-    size_t i = 0;
-    for (; i < a_len; ++i) {
-        if (b[i] == '\0' || fold_ascii(a[i]) != fold_ascii(b[i]))
+bool ascii_equal_nocase(const char *a, const char *b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (fold_ascii(*a) != fold_ascii(*b))
             return false;
     }
-    return b[i] == '\0';
-}
-
-bool ascii_equal_nocase(const char *a, const char *b) {
-    return ascii_equal_nocase_n(a, strlen(a), b);
+    return *a == *b;
 }
 
 bool append_bounded(char *buffer, size_t cap, size_t *len, const char *text) {

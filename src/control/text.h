@@ -7,9 +7,6 @@
 // every other byte must match, whatever the code page.
 bool ascii_equal_nocase(const char *a, const char *b);
 
-// The same for a counted string against a zero-terminated one.
-bool ascii_equal_nocase_n(const char *a, size_t a_len, const char *b);
-
 // Appends text at *len in a buffer of cap bytes, keeping it zero-terminated.
 // Returns false, leaving the buffer as it was, when the text does not fit.
 bool append_bounded(char *buffer, size_t cap, size_t *len, const char *text);
