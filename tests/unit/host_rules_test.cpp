@@ -34,14 +34,6 @@ TEST(ReleaseRules, ClassifiesByDigitAndMinor) {
     }
 }
 
-TEST(ProductKeyRules, EnumerationFailuresPassOnlyFromType9) {
-    EXPECT_FALSE(enumeration_failure_passes(0));
-    EXPECT_FALSE(enumeration_failure_passes(7));
-    EXPECT_FALSE(enumeration_failure_passes(8));
-    EXPECT_TRUE(enumeration_failure_passes(9));
-    EXPECT_TRUE(enumeration_failure_passes(11));
-}
-
 static bool apply(ProductRecord *record, const char *name, const std::string &data) {
     return apply_product_value(record, name, data.data(), data.size());
 }

@@ -58,16 +58,3 @@ TEST(DeploySteps, DestinationsAreNeverAtARootNorCut) {
     folder.push_back('f');
     EXPECT_FALSE(compose_destination(out, folder.c_str(), "x.hdi"));
 }
-
-TEST(DeploySteps, WhichStepsRunForARelease) {
-    int runs_old = 0;
-    int runs_new = 0;
-    for (const DeployStep &step : deploy_steps) {
-        runs_old += deploy_step_runs(step, ACAD2002) ? 1 : 0;
-        runs_new += deploy_step_runs(step, ACAD2004) ? 1 : 0;
-    }
-    EXPECT_EQ(4, runs_old);
-    EXPECT_EQ(5, runs_new);
-    EXPECT_FALSE(deploy_step_runs(deploy_steps[2], RELEASE_NONE));
-    EXPECT_STREQ("*.dll", deploy_steps[2].pattern);
-}
