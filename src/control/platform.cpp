@@ -15,10 +15,11 @@ template <typename Fn> static void resolve(HMODULE module, const char *name, Fn 
 bool load_version_library() {
     if (version_api.VerQueryValueA != nullptr)
         return true;
+    char system_folder[MAX_PATH];
     char path[MAX_PATH];
-    UINT len = GetSystemDirectoryA(path, MAX_PATH);
-    size_t used = len;
-    if (len == 0 || len >= MAX_PATH || !append_bounded(path, MAX_PATH, &used, "\\version.dll"))
+    UINT len = GetSystemDirectoryA(system_folder, MAX_PATH);
+    if (len == 0 || len >= MAX_PATH ||
+        !concat_bounded(path, MAX_PATH, system_folder, "\\version.dll"))
         return false;
     HMODULE module = LoadLibraryA(path);
     if (module == nullptr)

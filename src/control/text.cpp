@@ -14,18 +14,17 @@ bool ascii_equal_nocase(const char *a, const char *b) {
     return *a == *b;
 }
 
-bool append_bounded(char *buffer, size_t cap, size_t *len, const char *text) {
-    size_t add = strlen(text);
-    if (*len >= cap || add > cap - 1 - *len)
-        return false;
-    memcpy(buffer + *len, text, add + 1);
-    *len += add;
-    return true;
-}
-
-bool copy_bounded(char *buffer, size_t cap, const char *text) {
+bool concat_pieces(char *buffer, size_t cap, const char *const *pieces, size_t count) {
     size_t len = 0;
-    if (cap > 0)
-        buffer[0] = '\0';
-    return append_bounded(buffer, cap, &len, text);
+    for (size_t i = 0; i < count; ++i) {
+        size_t add = strlen(pieces[i]);
+        if (add >= cap - len) {
+            buffer[0] = '\0';
+            return false;
+        }
+        memcpy(buffer + len, pieces[i], add);
+        len += add;
+    }
+    buffer[len] = '\0';
+    return true;
 }

@@ -7,10 +7,11 @@
 // every other byte must match, whatever the code page.
 bool ascii_equal_nocase(const char *a, const char *b);
 
-// Appends text at *len in a buffer of cap bytes, keeping it zero-terminated.
-// Returns false, leaving the buffer as it was, when the text does not fit.
-bool append_bounded(char *buffer, size_t cap, size_t *len, const char *text);
+// Writes the pieces one after another into a buffer of cap bytes. False, and
+// an empty buffer, when they do not fit: a path is never cut short.
+bool concat_pieces(char *buffer, size_t cap, const char *const *pieces, size_t count);
 
-// Copies text into a buffer of cap bytes; false (and an empty buffer) when it
-// does not fit.
-bool copy_bounded(char *buffer, size_t cap, const char *text);
+template <typename... Pieces> bool concat_bounded(char *buffer, size_t cap, Pieces... pieces) {
+    const char *const list[] = {pieces...};
+    return concat_pieces(buffer, cap, list, sizeof...(pieces));
+}

@@ -11,19 +11,12 @@ bool enumeration_failure_passes(unsigned long type) {
 // A location must leave room for "\help" in a path buffer.
 static const size_t longest_location = PATH_BUFFER_SIZE - 1 - 5;
 
-static void copy_with_suffix(char out[PATH_BUFFER_SIZE], const char *text, const char *suffix) {
-    size_t len = 0;
-    out[0] = '\0';
-    append_bounded(out, PATH_BUFFER_SIZE, &len, text);
-    append_bounded(out, PATH_BUFFER_SIZE, &len, suffix);
-}
-
 static bool set_location(ProductRecord *record, const char *location) {
     if (strlen(location) > longest_location)
         return false;
-    copy_with_suffix(record->location, location, "");
-    copy_with_suffix(record->driver_folder, location, "\\drv");
-    copy_with_suffix(record->help_folder, location, "\\help");
+    concat_bounded(record->location, PATH_BUFFER_SIZE, location);
+    concat_bounded(record->driver_folder, PATH_BUFFER_SIZE, location, "\\drv");
+    concat_bounded(record->help_folder, PATH_BUFFER_SIZE, location, "\\help");
     return true;
 }
 
@@ -37,15 +30,12 @@ bool apply_product_value(ProductRecord *record, const char *name, const char *da
     if (data == nullptr || memchr(data, '\0', data_len) == nullptr)
         return false;
     if (is_name)
-        return copy_bounded(record->product_name, PATH_BUFFER_SIZE, data);
+        return concat_bounded(record->product_name, PATH_BUFFER_SIZE, data);
     return set_location(record, data);
 }
 
 bool build_product_key_path(char out[PATH_BUFFER_SIZE], const char *value_name) {
-    size_t len = 0;
-    out[0] = '\0';
-    return append_bounded(out, PATH_BUFFER_SIZE, &len, "Software\\") &&
-           append_bounded(out, PATH_BUFFER_SIZE, &len, value_name);
+    return concat_bounded(out, PATH_BUFFER_SIZE, "Software\\", value_name);
 }
 
 int keep_listed_products(ProductRecord *records, const bool *read_ok, int count) {

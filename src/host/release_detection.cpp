@@ -47,11 +47,8 @@ int detect_host_release(const char *location, FourPartVersion *host_version) {
     }
     *host_version = FourPartVersion{0, 0, 0, 0};
     char path[MAX_PATH];
-    size_t len = 0;
-    path[0] = '\0';
     // With no library found there is nothing to read.
-    if (digit != 0 && append_bounded(path, MAX_PATH, &len, location) &&
-        append_bounded(path, MAX_PATH, &len, "\\") && append_bounded(path, MAX_PATH, &len, name))
+    if (digit != 0 && concat_bounded(path, MAX_PATH, location, "\\", name))
         read_version_resource(path, host_version);
 
     HostRelease release = RELEASE_NONE;

@@ -32,12 +32,9 @@ bool long_name_matches(const char *found_name, const char *pattern) {
 }
 
 bool compose_destination(char out[PATH_BUFFER_SIZE], const char *folder, const char *name) {
-    size_t len = 0;
-    out[0] = '\0';
-    if (folder[0] != '\0' && append_bounded(out, PATH_BUFFER_SIZE, &len, folder) &&
-        append_bounded(out, PATH_BUFFER_SIZE, &len, "\\") &&
-        append_bounded(out, PATH_BUFFER_SIZE, &len, name))
-        return true;
-    out[0] = '\0';
-    return false;
+    if (folder[0] == '\0') {
+        out[0] = '\0';
+        return false;
+    }
+    return concat_bounded(out, PATH_BUFFER_SIZE, folder, "\\", name);
 }

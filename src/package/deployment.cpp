@@ -20,7 +20,7 @@ static bool find_first_match(const char *pattern, char name[MAX_PATH]) {
         matched = long_name_matches(found.cFileName, pattern);
     } while (!matched && FindNextFileA(search, &found));
     FindClose(search);
-    return matched && copy_bounded(name, MAX_PATH, found.cFileName);
+    return matched && concat_bounded(name, MAX_PATH, found.cFileName);
 }
 
 static bool copy_into(const char *folder, const char *name) {
