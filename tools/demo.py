@@ -1,7 +1,9 @@
 """The demo: a sample host with three products and a full driver kit, then
 the installer under Wine. With DISPLAY set you drive the real dialogs;
 without it, a private screen is used, the first product and the first
-language are chosen, and every window is saved as a PNG."""
+language are chosen, and every window is saved as a PNG. Where this machine
+runs no 32-bit x86 code (or KAP_E2E_VM=1), the demo runs headless inside
+the QEMU guest of tools/vm.py and the PNGs are made here."""
 import os
 import shutil
 import subprocess
@@ -10,12 +12,15 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import kapfixtures  # noqa: E402
+import vm  # noqa: E402
 import wineharness  # noqa: E402
 
 ROOT = os.path.dirname(HERE)
 WIN32 = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build/win32"))
 OUT = os.path.join(ROOT, "build", "demo")
 WORK = os.environ.get("KAP_DEMO_WORK", "/tmp/kaphdi-demo")
+LIBCACHE = os.environ.get("KAP_DEMO_LIBCACHE", os.path.join(WORK, "libcache"))
+SHOT_NAMES = ["product", "language", "result"]
 RELEASES = {"ACAD2000": "6.0.0.0", "ACAD2000i": "7.0.0.0", "ACAD2002": "7.1.0.0",
             "ACAD2004": "8.0.0.0", "ACAD2005": "8.1.0.0", "ACAD2006": "8.2.0.0",
             "ACAD2007": "9.0.0.0"}
@@ -29,10 +34,9 @@ PRODUCTS = [("1", "AutoCAD 2005", "AutoCAD 2005", "hcreg8.dll", "ACAD2005"),
 
 def build_sample(drive):
     wineharness.clear_drive(WORK)
-    cache = os.path.join(WORK, "libcache")
     for _, _, folder, lib, release in PRODUCTS:
         kapfixtures.make_host(os.path.join(drive, "Program Files"), folder,
-                              {lib: RELEASES[release]}, cache=cache)
+                              {lib: RELEASES[release]}, cache=LIBCACHE)
     kapfixtures.make_kit(os.path.join(drive, "KapKit"), {
         f"{lang}/{release}": kapfixtures.driver_files(version.replace(".", ","),
                                                       dll=release >= "ACAD2004")
@@ -41,12 +45,18 @@ def build_sample(drive):
         [(key, name, f"K:\\Program Files\\{folder}") for key, name, folder, _, _ in PRODUCTS])
 
 
-def main():
+def to_png(bmp_dir, shots):
+    for name in SHOT_NAMES:
+        bmp = os.path.join(bmp_dir, name + ".bmp")
+        if os.path.exists(bmp):
+            subprocess.run(["convert", bmp, os.path.join(shots, name + ".png")], check=True)
+    print(f"Screenshots: {shots}/product.png, language.png, result.png")
+
+
+def run_here():
     wineharness.start(WORK, WIN32)
     drive = wineharness.drive(WORK)
     script = build_sample(drive)
-    shots = os.path.join(OUT, "shots")
-    os.makedirs(shots, exist_ok=True)
     interactive = bool(os.environ.get("DISPLAY")) and not os.environ.get("KAP_DEMO_HEADLESS")
     if interactive:
         print("The installer is on your screen; the demo ends when it does.")
@@ -56,9 +66,8 @@ def main():
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         actions = ["manual"]
     else:
-        names = ["product", "language", "result"]
         actions = []
-        for name in names:
+        for name in SHOT_NAMES:
             actions += [f"shot:{wineharness.winpath(WORK, os.path.join(WORK, name + '.bmp'))}", "ok"]
     lines = wineharness.run_driver(WORK, script, "KapKit", actions,
                                    timeout=None if interactive else 600)
@@ -66,17 +75,56 @@ def main():
     for line in lines:
         print("   " + line)
     if not interactive:
-        for name in ["product", "language", "result"]:
-            bmp = os.path.join(WORK, name + ".bmp")
-            if os.path.exists(bmp):
-                subprocess.run(["convert", bmp, os.path.join(shots, name + ".png")], check=True)
-        print(f"Screenshots: {shots}/product.png, language.png, result.png")
+        shots = os.environ.get("KAP_DEMO_SHOTS")
+        if shots:  # the guest has no image converter: the host makes the PNGs
+            for name in SHOT_NAMES:
+                if os.path.exists(os.path.join(WORK, name + ".bmp")):
+                    shutil.copy(os.path.join(WORK, name + ".bmp"), shots)
+        else:
+            os.makedirs(os.path.join(OUT, "shots"), exist_ok=True)
+            to_png(WORK, os.path.join(OUT, "shots"))
     folder = os.path.join(drive, "Program Files", PRODUCTS[0][2])
     for sub in ("drv", "help"):
         print(f"K:\\Program Files\\{PRODUCTS[0][2]}\\{sub}: " +
               (" ".join(sorted(os.listdir(os.path.join(folder, sub)))) or "(empty)"))
-    wineharness.stop(WORK)
+
+
+def run_in_guest():
+    def fill(x):
+        vm.copy_programs(WIN32, x)
+        for release in RELEASES.values():
+            kapfixtures.host_library(LIBCACHE, release)
+        shutil.copytree(LIBCACHE, os.path.join(x, "libcache"))
+        os.makedirs(os.path.join(x, "shots"))
+
+    vm.start(WORK, fill)
+    try:
+        rc = vm.request(WORK, vm.guest_python(
+            ["tools/demo.py", vm.GUEST_X + "/win32"],
+            {"KAP_DEMO_WORK": vm.GUEST_WORK, "KAP_DEMO_LIBCACHE": vm.GUEST_X + "/libcache",
+             "KAP_DEMO_SHOTS": vm.GUEST_X + "/shots"}), timeout=1800)
+    finally:
+        vm.stop(WORK)
+    if rc == 0:
+        os.makedirs(os.path.join(OUT, "shots"), exist_ok=True)
+        to_png(os.path.join(vm.exchange(WORK), "shots"), os.path.join(OUT, "shots"))
+    return rc
+
+
+def main():
+    if not os.environ.get("KAP_E2E_GUEST"):
+        kind, why = vm.mode()
+        print("demo: " + vm.describe(kind, why), flush=True)
+        if kind == "emulated":
+            if os.environ.get("DISPLAY"):
+                print("demo: the guest has no access to your screen: headless, PNGs below")
+            return run_in_guest()
+    try:
+        run_here()
+    finally:
+        wineharness.stop(WORK)  # no Xvfb or wineserver left behind
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -47,6 +47,8 @@ def host_library(cache, version):
     dll = os.path.join(cache, f"hcreg_{name}.dll")
     if os.path.exists(dll):
         return dll
+    if shutil.which(CC) is None:  # in the test guest, which only reads the cache
+        raise SystemExit(f"host library {version} was not built beforehand and {CC} is missing")
     src = os.path.join(cache, "dllmain.c")
     with open(src, "w") as f:
         f.write(DLL_SOURCE)

@@ -12,6 +12,12 @@ for p in cmake g++ make googletest libgtest-dev mingw-w64 wine wine64 xvfb \
   have "$p" || need="$need $p"
 done
 dpkg --print-foreign-architectures | grep -qx i386 || need="$need i386arch"
+# Where Wine cannot run here, the end-to-end tests run it in a QEMU guest.
+if [ "$(python3 "$(dirname "$0")/vm.py" mode 2>/dev/null)" != native ]; then
+  for p in qemu-system-x86 debootstrap e2fsprogs; do
+    have "$p" || need="$need $p"
+  done
+fi
 have wine32:i386 || need="$need wine32:i386"
 
 [ -z "$need" ] && exit 0

@@ -27,13 +27,14 @@ def give_to_test_user(path):
         subprocess.run(["chown", "-R", f"{TEST_USER}:", path], check=True)
 
 
-def start(work, win32_dir, extra_programs=()):
+def start(work, win32_dir):
     subprocess.run([WINENV, "start", work], check=True)
     os.makedirs(os.path.join(work, "bin"), exist_ok=True)
-    for exe in ["KapHdiInstaller.exe", "dlgdriver.exe"]:
-        shutil.copy(os.path.join(win32_dir, exe), os.path.join(work, "bin"))
-    for exe in extra_programs:
-        shutil.copy(exe, os.path.join(work, "bin"))
+    # Every program of the build: the installer, the dialog driver, and
+    # whatever else a scenario starts.
+    for exe in os.listdir(win32_dir):
+        if exe.endswith(".exe"):
+            shutil.copy(os.path.join(win32_dir, exe), os.path.join(work, "bin"))
     os.makedirs(drive(work), exist_ok=True)
     link = os.path.join(work, "prefix", "dosdevices", "k:")
     if not os.path.islink(link):

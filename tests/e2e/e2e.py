@@ -3,25 +3,34 @@
     e2e.py start | stop            set up / tear down the shared Wine prefix and screen
     e2e.py run <table> [name...]   run the scenarios of tests/e2e/<table>.py
 
+Where this machine runs no 32-bit x86 code (or KAP_E2E_VM=1), start boots a
+QEMU guest that runs Wine, and run and stop hand the same commands to it:
+the same tables and comparisons then run inside the guest.
+
 Each scenario starts from a clean registry and a clean drive K: (hosts under
 K:\\, the driver kit in K:\\kit, the installer started from there), drives the
 dialogs with tools/dlgdriver and compares the transcript line by line. Then it
 checks that nothing changed on K: outside the hosts' drv and help folders."""
+import glob
 import hashlib
 import importlib
 import os
 import re
+import shutil
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path[:0] = [os.path.join(ROOT, "tools"), HERE]
 import kapfixtures  # noqa: E402
+import vm  # noqa: E402
 import wineharness  # noqa: E402
 
 WORK = os.environ.get("KAP_E2E_WORK", "/tmp/kaphdi-e2e")
 WIN32 = os.environ.get("KAP_WIN32_DIR", os.path.join(ROOT, "build", "win32"))
 DRIVE = wineharness.drive(WORK)
+LIBCACHE = os.environ.get("KAP_E2E_LIBCACHE", os.path.join(WORK, "libcache"))
+MODE_FILE = os.path.join(WORK, "mode")
 ACTION = re.compile(r"^(ok|cancel|esc|enter|close|(select|dblclick):\d+|shot:.*)$")
 
 
@@ -99,7 +108,7 @@ def run_scenario(scenario, cache):
 
 def run(table, names):
     module = importlib.import_module(table)
-    cache = os.path.join(WORK, "libcache")
+    cache = LIBCACHE
     failed = 0
     count = 0
     for scenario in module.SCENARIOS:
@@ -115,10 +124,76 @@ def run(table, names):
     return 1 if failed or count == 0 else 0
 
 
-if __name__ == "__main__":
-    if sys.argv[1] == "start":
-        wineharness.start(WORK, WIN32)
-    elif sys.argv[1] == "stop":
-        wineharness.stop(WORK)
+def host_libraries():
+    """Every host library version that some scenario asks for."""
+    versions = set()
+    for path in sorted(glob.glob(os.path.join(HERE, "scenarios_*.py"))):
+        table = importlib.import_module(os.path.basename(path)[:-3])
+        for scenario in table.SCENARIOS:
+            for host in scenario.get("hosts", {}).values():
+                versions.update(v for v in host.get("libs", {}).values()
+                                if not isinstance(v, bytes))
+    return versions
+
+
+def fill_exchange(x):
+    """What the guest needs from here: the programs, and the host libraries
+    (the guest has no compiler)."""
+    vm.copy_programs(WIN32, x)
+    for version in sorted(host_libraries(), key=str):
+        kapfixtures.host_library(LIBCACHE, version)
+    shutil.copytree(LIBCACHE, os.path.join(x, "libcache"))
+
+
+def in_guest(*args, timeout):
+    env = {"KAP_E2E_WORK": vm.GUEST_WORK, "KAP_WIN32_DIR": vm.GUEST_X + "/win32",
+           "KAP_E2E_LIBCACHE": vm.GUEST_X + "/libcache"}
+    return vm.request(WORK, vm.guest_python([os.path.relpath(__file__, ROOT)] + list(args),
+                                            env), timeout)
+
+
+def start():
+    os.makedirs(WORK, exist_ok=True)
+    if os.environ.get("KAP_E2E_GUEST"):
+        kind = "native"
+        print("e2e: starting Wine in the guest", flush=True)
     else:
-        sys.exit(run(sys.argv[2], sys.argv[3:]))
+        kind, why = vm.mode()
+        print("e2e: " + vm.describe(kind, why), flush=True)
+    with open(MODE_FILE, "w") as f:
+        f.write(kind + "\n")
+    if kind == "native":
+        try:
+            wineharness.start(WORK, WIN32)
+        except BaseException:
+            wineharness.stop(WORK)  # no Xvfb left behind
+            raise
+        return 0
+    vm.start(WORK, fill_exchange)
+    rc = in_guest("start", timeout=vm.BOOT_SECONDS)
+    if rc != 0:
+        vm.stop(WORK)
+    return rc
+
+
+def emulated():
+    return vm.read(MODE_FILE).strip() == "emulated"
+
+
+def main(argv):
+    if argv[1] == "start":
+        return start()
+    if argv[1] == "stop":
+        if emulated():
+            vm.stop(WORK)
+        else:
+            wineharness.stop(WORK)
+        return 0
+    if emulated():
+        print("e2e: in the QEMU guest", flush=True)
+        return in_guest(*argv[1:], timeout=1700)  # within the test's own limit
+    return run(argv[2], argv[3:])
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
