@@ -1,6 +1,7 @@
 """Runs the installer under Wine on a private screen, driven by dlgdriver.
-The work dir holds the prefix, copies of the two programs (bin/), and the
+The work dir holds the prefix, copies of the build's programs (bin/), and the
 folder that Wine sees as drive K: (k/), where hosts and kits are built."""
+import glob
 import os
 import shutil
 import subprocess
@@ -30,8 +31,8 @@ def give_to_test_user(path):
 def start(work, win32_dir, extra_programs=()):
     subprocess.run([WINENV, "start", work], check=True)
     os.makedirs(os.path.join(work, "bin"), exist_ok=True)
-    for exe in ["KapHdiInstaller.exe", "dlgdriver.exe"]:
-        shutil.copy(os.path.join(win32_dir, exe), os.path.join(work, "bin"))
+    for exe in glob.glob(os.path.join(win32_dir, "*.exe")):
+        shutil.copy(exe, os.path.join(work, "bin"))
     for exe in extra_programs:
         shutil.copy(exe, os.path.join(work, "bin"))
     os.makedirs(drive(work), exist_ok=True)
