@@ -62,7 +62,9 @@ done
 export KAP_SIGN_PFX=signer.pfx KAP_SIGN_PASS_FILE=pass
 release signed || fail "signed release: $(cat signed.log)"
 grep -q "WITHOUT a timestamp" signed.log || fail "no word of the missing timestamp"
-KAP_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat port) release stamped ||
+# The local service, never through a proxy that the machine may name.
+no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 KAP_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat port) \
+  release stamped ||
   fail "timestamped release: $(cat stamped.log)"
 signed=signed/KapHdiInstaller.exe
 stamped=stamped/KapHdiInstaller.exe
