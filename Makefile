@@ -1,6 +1,7 @@
 # make         builds the Windows program (tools assumed present)
 # make check   installs what is missing, builds both builds, runs every test
 # make demo    installs what is missing, builds, runs the installer under Wine
+# make release builds build/release/ (signed with KAP_SIGN_PFX, see README)
 WIN32_DIR  := build/win32
 NATIVE_DIR := build/native
 EXE        := $(WIN32_DIR)/KapHdiInstaller.exe
@@ -9,7 +10,7 @@ PORTABLE   := ${shell sed -n '/add_library(kap_portable/,/)/p' CMakeLists.txt | 
 SOURCES    := $(shell find src -name '*.cpp' | sort)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all exe native setup check demo lint fuzz clean
+.PHONY: all exe native setup check demo release lint fuzz clean
 
 all: exe
 
@@ -48,6 +49,10 @@ fuzz:
 demo: setup
 	@$(MAKE) --no-print-directory exe
 	@python3 tools/demo.py $(WIN32_DIR)
+
+release: setup
+	@$(MAKE) --no-print-directory exe
+	@tools/release.sh $(WIN32_DIR) build/release
 
 clean:
 	rm -rf build

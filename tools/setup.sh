@@ -8,7 +8,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed";
 
 for p in cmake g++ make googletest libgtest-dev mingw-w64 wine wine64 xvfb \
          imagemagick python3 clang libclang-rt-14-dev clang-tidy cppcheck \
-         clang-format x11-xserver-utils; do
+         clang-format x11-xserver-utils openssl osslsigncode; do
   have "$p" || need="$need $p"
 done
 dpkg --print-foreign-architectures | grep -qx i386 || need="$need i386arch"

@@ -1,5 +1,5 @@
 """Runs the installer under Wine on a private screen, driven by dlgdriver.
-The work dir holds the prefix, copies of the two programs (bin/), and the
+The work dir holds the prefix, copies of the build's programs (bin/), and the
 folder that Wine sees as drive K: (k/), where hosts and kits are built."""
 import os
 import shutil

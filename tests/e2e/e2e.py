@@ -87,7 +87,8 @@ def run_scenario(scenario, cache):
     script = prepare(scenario, cache)
     before = snapshot(DRIVE)
     actions, expected = split_steps(scenario["steps"])
-    got = wineharness.run_driver(WORK, script, scenario.get("cwd", "kit"), actions)
+    got = wineharness.run_driver(WORK, script, scenario.get("cwd", "kit"), actions,
+                                 program=scenario.get("program", "KapHdiInstaller.exe"))
     after = snapshot(DRIVE)
     problems = []
     if got != expected:
