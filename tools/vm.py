@@ -117,7 +117,8 @@ def build_image(image):
           "its Wine prefix", flush=True)
     provision(building)
     for old in os.listdir(cache_root()):  # images of older recipes
-        if old.startswith("image-") and old != os.path.basename(image):
+        if old.startswith("image-") and old not in (os.path.basename(image),
+                                                    os.path.basename(building)):
             shutil.rmtree(os.path.join(cache_root(), old), ignore_errors=True)
     os.rename(building, image)
     with open(os.path.join(image, "ready"), "w") as f:

@@ -128,6 +128,8 @@ do_start() {
     fi
   fi
   start_xvfb
+  # A start that fails leaves no Xvfb or wineserver behind.
+  trap 'status=$?; [ $status = 0 ] || do_stop; exit $status' EXIT
   if [ ! -f "$prefix/.kap-ready" ]; then
     # A prefix left half made by an interrupted start is made again.
     rm -rf "$prefix"

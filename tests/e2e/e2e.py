@@ -18,6 +18,7 @@ import os
 import re
 import shutil
 import sys
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -116,8 +117,10 @@ def run(table, names):
         if names and scenario["name"] not in names:
             continue
         count += 1
+        started = time.monotonic()
         problems = run_scenario(scenario, cache)
-        print(("FAIL " if problems else "ok   ") + scenario["name"], flush=True)
+        print(("FAIL " if problems else "ok   ") + scenario["name"] +
+              f" ({time.monotonic() - started:.1f} s)", flush=True)
         for p in problems:
             print("  " + p.replace("\n", "\n  "), flush=True)
         failed += bool(problems)

@@ -1,0 +1,80 @@
+"""How long `make check` and its end-to-end part take with Wine on this
+machine (native) and inside the QEMU guest (emulated), each from a fresh
+clone of this checkout, and how long the guest image takes to build.
+
+    python3 bench/e2e_modes.py [--fresh-image] [native] [emulated]
+
+--fresh-image first builds the guest image into an empty cache and times
+it (the image then stays there for the emulated run). Where this machine
+runs no 32-bit code only the emulated mode can be measured. Prints a
+Markdown table for docs/performance.md."""
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import vm  # noqa: E402
+
+TEST_TIME = re.compile(r"Test +#\d+: (\S+) \.+\s+Passed\s+([\d.]+) sec")
+SCENARIO_TIME = re.compile(r"^(?:ok|FAIL) +.* \(([\d.]+) s\)$", re.M)
+
+
+def check_in_fresh_clone(emulated):
+    clone = tempfile.mkdtemp(prefix="kap-bench-")
+    try:
+        subprocess.run(["git", "clone", "-q", ROOT, clone], check=True)
+        env = dict(os.environ, KAP_E2E_VM="1" if emulated else "0")
+        started = time.monotonic()
+        out = subprocess.run(["make", "check"], cwd=clone, env=env, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True)
+        wall = time.monotonic() - started
+        if out.returncode != 0:
+            sys.exit(out.stdout[-4000:] + "\nmake check failed")
+        e2e = sum(float(t) for name, t in TEST_TIME.findall(out.stdout) if name.startswith("e2e_"))
+        log = os.path.join(clone, "build", "native", "Testing", "Temporary", "LastTest.log")
+        with open(log, errors="replace") as f:
+            scenarios = [float(t) for t in SCENARIO_TIME.findall(f.read())]
+        return wall, e2e, scenarios
+    finally:
+        shutil.rmtree(clone, ignore_errors=True)
+
+
+def main(args):
+    rows = []
+    if "--fresh-image" in args:
+        os.environ["KAP_VM_CACHE"] = tempfile.mkdtemp(prefix="kap-vm-cache-")
+        started = time.monotonic()
+        vm.ensure_image()
+        rows.append(("guest image build (once per machine)", f"{time.monotonic() - started:.0f} s"))
+    modes = [m for m in ("native", "emulated") if m in args] or ["native", "emulated"]
+    if "native" in modes and not vm.runs_32bit_code():
+        print("this machine runs no 32-bit code: native mode cannot be measured")
+        modes.remove("native")
+    results = {}
+    for mode in modes:
+        print(f"{mode}: make check in a fresh clone ...", flush=True)
+        results[mode] = check_in_fresh_clone(mode == "emulated")
+    print("\n| measure | " + " | ".join(modes) + " |")
+    print("|---|" + "---|" * len(modes))
+    print("| `make check`, wall | " +
+          " | ".join(f"{results[m][0]:.0f} s" for m in modes) + " |")
+    print("| end-to-end part (CTest e2e_*) | " +
+          " | ".join(f"{results[m][1]:.0f} s" for m in modes) + " |")
+    print("| scenarios run | " + " | ".join(str(len(results[m][2])) for m in modes) + " |")
+    print("| per-scenario median | " +
+          " | ".join(f"{statistics.median(results[m][2]):.2f} s" for m in modes) + " |")
+    if len(modes) == 2:
+        print(f"\nemulated / native, end-to-end part: "
+              f"{results['emulated'][1] / results['native'][1]:.1f}x")
+    for name, value in rows:
+        print(f"{name}: {value}")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
