@@ -1,3 +1,5 @@
+// What the values of a product key make of a record, which data is too long
+// for it, and which records enter the product list.
 #include "product_key_rules.h"
 
 #include <string.h>

@@ -1,3 +1,4 @@
+// Release classification and the rules for product keys.
 #include <gtest/gtest.h>
 
 #include <string>
