@@ -35,8 +35,7 @@ static bool build_kit_paths(char package_folder[MAX_PATH], char hif_path[MAX_PAT
     return true;
 }
 
-// Everything the run does for the chosen product, each step ending the run
-// when it fails (it has told the user why, or stays silent on purpose).
+// Everything the run does for the chosen product.
 static void install_for_product(const char *location, const char *driver_folder,
                                 const char *help_folder) {
     FourPartVersion host_version = {0, 0, 0, 0};

@@ -1,4 +1,4 @@
-// Copies the driver's files from the kit into the product's folders.
+// The last step of an install run: the copies into the product.
 #pragma once
 
 // Copies the kit's driver files into the product's folders. 1 when the
