@@ -75,7 +75,6 @@ TEST(ProductKeyRules, DataThatDoesNotFitFailsTheRead) {
         // location\hcregN.dll is the longest path built from a location.
         {"Location", std::string(248, 'l') + '\0', true},
         {"Location", std::string(249, 'l') + '\0', false},
-        {"ACADLocation", std::string(254, 'l') + '\0', false},
         {"ACADLocation", std::string("C:\\Acad"), false},
         {"ProductName", std::string(), false},
         // Bytes after the first zero are not part of the string.
