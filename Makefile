@@ -1,23 +1,27 @@
-# make         builds the Windows program (tools assumed present)
-# make check   installs what is missing, builds both builds, runs every test
-# make demo    installs what is missing, builds, runs the installer under Wine
-# make release builds build/release/ (signed with KAP_SIGN_PFX, see README)
+# make            builds the Windows program (tools assumed present)
+# make check      installs what is missing, builds both builds, runs every test
+# make demo       installs what is missing, builds, runs the installer under Wine
+# make release    builds build/release/ (signed with KAP_SIGN_PFX, see README)
+# make dlgdriver  builds the dialog driver that the Wine runs need
 WIN32_DIR  := build/win32
 NATIVE_DIR := build/native
-EXE        := $(WIN32_DIR)/KapHdiInstaller.exe
 
-PORTABLE   := ${shell sed -n '/add_library(kap_portable/,/)/p' CMakeLists.txt | grep -o 'src/[^ )]*'}
+PORTABLE   := $(shell cat src/portable_sources.txt)
 SOURCES    := $(shell find src -name '*.cpp' | sort)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all exe native setup check demo release lint fuzz clean
+.PHONY: all exe dlgdriver native setup check demo release lint fuzz clean
 
 all: exe
 
 exe:
 	@cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
-	@cmake --build $(WIN32_DIR) -j2
+	@cmake --build $(WIN32_DIR) -j2 --target KapHdiInstaller
+
+# Not part of the product: built only for the runs under Wine.
+dlgdriver: exe
+	@cmake --build $(WIN32_DIR) -j2 --target dlgdriver
 
 native:
 	@cmake -S . -B $(NATIVE_DIR) -DKAP_WIN32_DIR=$(CURDIR)/$(WIN32_DIR) \
@@ -28,7 +32,7 @@ setup:
 	@tools/setup.sh
 
 check: setup
-	@$(MAKE) --no-print-directory exe native lint
+	@$(MAKE) --no-print-directory exe dlgdriver native lint
 	@cd $(NATIVE_DIR) && ctest --output-on-failure
 
 # Static analysis: every source as the Windows build sees it, the portable
@@ -47,7 +51,7 @@ fuzz:
 	@tests/fuzz/run.sh $(FUZZ_SECONDS)
 
 demo: setup
-	@$(MAKE) --no-print-directory exe
+	@$(MAKE) --no-print-directory exe dlgdriver
 	@python3 tools/demo.py $(WIN32_DIR)
 
 release: setup

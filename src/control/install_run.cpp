@@ -1,3 +1,6 @@
+// The install run in its fixed order. Each step tells the user why it stops
+// (or stays silent on purpose); the run only stops after it. The kit paths
+// are composed by package_paths.
 #include "install_run.h"
 
 #include "../host/registry_scan.h"
@@ -32,7 +35,9 @@ static bool build_kit_paths(char package_folder[MAX_PATH], char hif_path[MAX_PAT
     return true;
 }
 
-void install_for_product(const char *location, const char *driver_folder, const char *help_folder) {
+// Everything the run does for the chosen product.
+static void install_for_product(const char *location, const char *driver_folder,
+                                const char *help_folder) {
     FourPartVersion host_version = {0, 0, 0, 0};
     if (!detect_host_release(location, &host_version))
         return;

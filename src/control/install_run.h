@@ -4,5 +4,3 @@
 #include "platform.h"
 
 void run_install(HINSTANCE instance);
-
-void install_for_product(const char *location, const char *driver_folder, const char *help_folder);

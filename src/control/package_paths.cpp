@@ -1,3 +1,5 @@
+// The kit paths of the chosen language and release; a path that would not
+// fit is refused, never cut.
 #include "package_paths.h"
 
 #include "text.h"

@@ -1,3 +1,5 @@
+// The platform services every shell uses: VERSION.dll from the system
+// folder, the DLL search path, the message box. Nothing is decided here.
 #include "platform.h"
 
 #include "text.h"

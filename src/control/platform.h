@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+#include "records.h"
+
+// The portable code sizes its path buffers without the Windows headers.
+static_assert(PATH_BUFFER_SIZE == MAX_PATH, "path buffers must be MAX_PATH bytes");
+
 // The version-resource functions, taken from VERSION.dll in the system
 // folder at run time: the program runs from a download folder, possibly
 // elevated, so a DLL planted beside it must never be loaded.

@@ -1,6 +1,9 @@
+// Release folder names, the 2004-and-later rule and the split of a fixed
+// file version.
 #include "records.h"
 
-const char *const release_folder_names[RELEASE_COUNT] = {
+// Folder names of ACAD2000 .. ACAD2007, in release order.
+static const char *const release_folder_names[ACAD2007 - ACAD2000 + 1] = {
     "ACAD2000", "ACAD2000i", "ACAD2002", "ACAD2004", "ACAD2005", "ACAD2006", "ACAD2007",
 };
 

@@ -1,3 +1,4 @@
+// The run-wide values and their release at the end of the run.
 #include "run_state.h"
 
 #include <stdlib.h>

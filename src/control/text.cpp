@@ -1,3 +1,4 @@
+// Case folding of the ASCII letters only, and bounded concatenation.
 #include "text.h"
 
 #include <string.h>

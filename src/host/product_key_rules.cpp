@@ -1,3 +1,5 @@
+// What the values of a product key make of a record, which data is too long
+// for it, and which records enter the product list.
 #include "product_key_rules.h"
 
 #include <string.h>
@@ -8,12 +10,19 @@ bool enumeration_failure_passes(unsigned long type) {
     return type >= 9;
 }
 
-// A location must leave room for "\help" in a path buffer.
-static const size_t longest_location = PATH_BUFFER_SIZE - 1 - 5;
+// Every path the program builds from a location must fit a path buffer; the
+// longest is the host library's, location\hcregN.dll (248 bytes are left).
+static const size_t longest_location = PATH_BUFFER_SIZE - sizeof "\\hcreg6.dll";
 
 static bool set_location(ProductRecord *record, const char *location) {
     if (strlen(location) > longest_location)
         return false;
+    if (location[0] == '\0') {
+        // No location at all: "\drv" alone would name a folder at the root
+        // of whatever drive is current when the files are copied.
+        record->location[0] = record->driver_folder[0] = record->help_folder[0] = '\0';
+        return true;
+    }
     concat_bounded(record->location, PATH_BUFFER_SIZE, location);
     concat_bounded(record->driver_folder, PATH_BUFFER_SIZE, location, "\\drv");
     concat_bounded(record->help_folder, PATH_BUFFER_SIZE, location, "\\help");

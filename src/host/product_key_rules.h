@@ -13,7 +13,9 @@ bool enumeration_failure_passes(unsigned long type);
 // zero-terminated string whatever its registry type; data_len is how many
 // bytes of the buffer the enumeration filled. Returns false when the data
 // holds no zero byte or does not fit the record (the product is then left
-// out); names other than ProductName, ACADLocation and Location are ignored.
+// out): a location fits when every path built from it does, so at most 248
+// bytes. An empty location is none: it and both folders stay empty. Names
+// other than ProductName, ACADLocation and Location are ignored.
 bool apply_product_value(ProductRecord *record, const char *name, const char *data,
                          size_t data_len);
 

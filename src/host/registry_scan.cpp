@@ -1,3 +1,7 @@
+// The registry scan: opens, queries and enumerates the hardcopy key and the
+// product keys with a scratch heap per enumeration, and shows the scan's
+// three messages. Which failed call passes, what a value means and which
+// products are listed is decided by product_key_rules.
 #include "registry_scan.h"
 
 #include <stdlib.h>
@@ -45,7 +49,9 @@ static bool enumerate_value(HKEY key, DWORD index, HANDLE heap, DWORD longest_da
     return rc == ERROR_SUCCESS || enumeration_failure_passes(*type_holder);
 }
 
-int read_product_key(const char *key_name, ProductRecord *record) {
+// Reads Software\<key_name> into the record; 0, without a message, when the
+// key cannot be read or its data does not fit.
+static int read_product_key(const char *key_name, ProductRecord *record) {
     char path[MAX_PATH];
     if (!build_product_key_path(path, key_name))
         return 0;

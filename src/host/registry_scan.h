@@ -6,7 +6,3 @@
 // 1 with at least one product in *list (the caller then owns it), or 0
 // after the scan has told the user why.
 int scan_products(ProductList *list);
-
-// Reads Software\<key_name> into the record; 0, without a message, when the
-// key cannot be read or its data does not fit.
-int read_product_key(const char *key_name, ProductRecord *record);

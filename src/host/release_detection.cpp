@@ -1,3 +1,6 @@
+// Release detection: probes the location for hcreg6.dll .. hcreg9.dll, reads
+// the first one's file version and shows the rejections. The release itself
+// is decided by release_rules.
 #include "release_detection.h"
 
 #include <stdlib.h>
@@ -7,14 +10,18 @@
 #include "../control/text.h"
 #include "release_rules.h"
 
-int probe_file_in_folder(const char *folder, const char *file_name) {
+// 1 when an entry of that name is in the folder itself (an empty folder
+// holds nothing: neither the search path nor the current folder is asked).
+static int probe_file_in_folder(const char *folder, const char *file_name) {
     if (folder[0] == '\0')
         return 0;
     char found[MAX_PATH];
     return SearchPathA(folder, file_name, nullptr, MAX_PATH, found, nullptr) != 0 ? 1 : 0;
 }
 
-int read_version_resource(const char *path, FourPartVersion *version) {
+// 1 with *version filled from the file's fixed version; 0, untouched, when
+// the file has no readable version resource.
+static int read_version_resource(const char *path, FourPartVersion *version) {
     if (!load_version_library())
         return 0;
     DWORD handle = 0;

@@ -1,3 +1,4 @@
+// The classification of host libraries by digit and minor version.
 #include "release_rules.h"
 
 ReleaseVerdict classify_host_release(char digit, uint16_t minor, HostRelease *release) {

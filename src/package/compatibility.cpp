@@ -1,3 +1,4 @@
+// Compares the driver's HEIDI level with the host version.
 #include "compatibility.h"
 
 static uint32_t major_minor(const FourPartVersion &v) {

@@ -1,3 +1,5 @@
+// The compatibility check as the run calls it: shows the DDK message. The
+// verdict is judge_driver_level's.
 #include "compatibility_check.h"
 
 #include "../control/platform.h"

@@ -1,3 +1,4 @@
+// Whether the kit's driver may be installed into the chosen product.
 #pragma once
 
 #include "compatibility.h"

@@ -1,3 +1,4 @@
+// The five copy steps, and the rules for found names and destinations.
 #include "deploy_steps.h"
 
 #include <string.h>

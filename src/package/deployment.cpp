@@ -1,3 +1,6 @@
+// Deployment: searches the kit folder, copies, sets attributes and shows each
+// step's message. Which steps run, which found names count and where a file
+// goes is decided by deploy_steps.
 #include "deployment.h"
 
 #include "../control/platform.h"

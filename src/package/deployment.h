@@ -1,3 +1,4 @@
+// The last step of an install run: the copies into the product.
 #pragma once
 
 // Copies the kit's driver files into the product's folders. 1 when the

@@ -1,3 +1,5 @@
+// The HIF file as the run reads it: shows the reader's two messages. The
+// reading itself is hif_reader's.
 #include "hif_file.h"
 
 #include "../control/platform.h"

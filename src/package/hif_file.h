@@ -1,3 +1,4 @@
+// The kit's HIF file as the install run reads it.
 #pragma once
 
 #include "hif_reader.h"

@@ -1,3 +1,5 @@
+// Reads one key of kap.hif with the text rules of its era, the same on
+// every build.
 #include "hif_reader.h"
 
 #include "../control/text.h"

@@ -1,3 +1,4 @@
+// The arithmetic of centring a dialog on the desktop.
 #include "centring.h"
 
 ScreenPoint centred_position(long desktop_right, long desktop_bottom, long dialog_right,

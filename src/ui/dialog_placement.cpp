@@ -1,3 +1,5 @@
+// Centres a dialog: reads the two window rectangles and moves it. The
+// position is centred_position's.
 #include "dialog_placement.h"
 
 #include "centring.h"

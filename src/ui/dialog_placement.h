@@ -1,3 +1,4 @@
+// Places a dialog in the middle of the desktop.
 #pragma once
 
 #include "../control/platform.h"

@@ -1,14 +1,12 @@
+// The language dialog: fills the list and stores the chosen folder. Which
+// languages are offered and which folder a shown text names is decided by
+// languages.
 #include "language_dialog.h"
 
 #include "../control/run_state.h"
 #include "dialog_placement.h"
 #include "languages.h"
 #include "resource_ids.h"
-
-int choose_language(HINSTANCE instance) {
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_LANGUAGE_DIALOG),
-                                            nullptr, language_dialog_proc, 0));
-}
 
 static void fill_language_list(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_LANGUAGE_LIST);
@@ -35,7 +33,7 @@ static int store_chosen_language(HWND dialog) {
     return static_cast<int>(position);
 }
 
-INT_PTR CALLBACK language_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+static INT_PTR CALLBACK language_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         fill_language_list(dialog);
@@ -55,4 +53,9 @@ INT_PTR CALLBACK language_dialog_proc(HWND dialog, UINT message, WPARAM wparam, 
     default:
         return FALSE;
     }
+}
+
+int choose_language(HINSTANCE instance) {
+    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_LANGUAGE_DIALOG),
+                                            nullptr, language_dialog_proc, 0));
 }

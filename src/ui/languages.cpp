@@ -1,15 +1,16 @@
+// The kit's language folders and the texts the language dialog shows.
 #include "languages.h"
 
 #include "../control/text.h"
 
-const char *const language_folder_table[LANGUAGE_COUNT] = {
+static const char *const language_folder_table[LANGUAGE_COUNT] = {
     "Cesky",    "ChineseS", "ChineseT", "Deutsch", "English", "Espanol",
     "Francais", "Italiano", "Japanese", "Magyar",  "Polski",  "Russkii",
 };
 
 const char *language_display_list[LANGUAGE_COUNT];
 
-void build_language_display_list() {
+static void build_language_display_list() {
     static const int from_folder_table[LANGUAGE_COUNT] = {0, 9, 10, -1, -1, 3, 4, 5, 6, 7, 8, 11};
     for (int i = 0; i < LANGUAGE_COUNT; ++i) {
         if (from_folder_table[i] >= 0)

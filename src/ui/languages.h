@@ -5,13 +5,9 @@
 
 enum { LANGUAGE_COUNT = 12 };
 
-extern const char *const language_folder_table[LANGUAGE_COUNT];
-
 // Filled once during static initialisation; its first three entries are
 // offered only for 2004 and later releases.
 extern const char *language_display_list[LANGUAGE_COUNT];
-
-void build_language_display_list();
 
 // Index of the first display entry offered for the release.
 int first_offered_language(HostRelease release);

@@ -1,13 +1,10 @@
+// The product dialog: lists the products in the order the scan found them
+// and returns the chosen position. It decides nothing else.
 #include "product_dialog.h"
 
 #include "../control/run_state.h"
 #include "dialog_placement.h"
 #include "resource_ids.h"
-
-int choose_product(HINSTANCE instance, int count) {
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PRODUCT_DIALOG), nullptr,
-                                            product_dialog_proc, count));
-}
 
 static void fill_product_list(HWND dialog, int count) {
     HWND list = GetDlgItem(dialog, IDC_PRODUCT_LIST);
@@ -19,7 +16,8 @@ static void fill_product_list(HWND dialog, int count) {
     SendMessageA(list, LB_SETCURSEL, 0, 0);
 }
 
-INT_PTR CALLBACK product_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+static INT_PTR CALLBACK product_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
+                                            LPARAM lparam) {
     switch (message) {
     case WM_INITDIALOG:
         fill_product_list(dialog, static_cast<int>(lparam));
@@ -40,4 +38,9 @@ INT_PTR CALLBACK product_dialog_proc(HWND dialog, UINT message, WPARAM wparam, L
     default:
         return FALSE;
     }
+}
+
+int choose_product(HINSTANCE instance, int count) {
+    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PRODUCT_DIALOG), nullptr,
+                                            product_dialog_proc, count));
 }

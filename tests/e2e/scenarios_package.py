@@ -1,7 +1,7 @@
 """What deployment copies, refuses and reports, and the kit's HIF file."""
 import os
 
-from kapfixtures import driver_files
+from kapfixtures import TEST_ROOT, driver_files
 from screens import (DDK, EXIT, HIF_NO_KEY, HIF_NOT_OPENED, SUCCESS, error, install,
                      languages, products)
 
@@ -47,6 +47,24 @@ def copies_are_new_and_writable(drive):
         if not os.stat(path).st_mode & 0o200:
             return f"{name} is still read-only"
     return None
+
+
+def drive_root_folders(drive):
+    for name in ("drv", "help"):
+        os.makedirs(os.path.join(drive, name))
+
+
+def no_location(value=None):
+    """A product whose key has no location value, or the value with empty
+    data. Folders drv and help wait at the root of the kit's drive, where a
+    bare \\drv or \\help would lead; they must stay empty."""
+    extra = [] if value is None else [f"val\t{TEST_ROOT}\\P\t{value}\tsz\t"]
+    return dict(hosts={}, products=[("P", "P", None)], extra_registry=extra,
+                kit={"Deutsch": driver_files("0,0,0,0")}, before=[drive_root_folders],
+                steps=[products("P"), "ok", languages(False), "ok",
+                       error("Impossible to copy the hdi driver.\nInstallation failed"), "ok",
+                       EXIT],
+                files={"drv": "", "help": ""})
 
 
 SCENARIOS = [
@@ -104,10 +122,9 @@ SCENARIOS = [
         {"A/drv": "kapvl.dll kapvl.drc kapvl.hdi", "A/help": ""},
         before=[lambda d: open(os.path.join(d, "A", "drv", "kapvl.dll"), "w").close()],
         extra_registry=["hold\tK:\\A\\drv\\kapvl.dll"])),
-    dict(name="a product without a location", hosts={}, products=[("P", "P", None)],
-         kit={"Deutsch": driver_files("0,0,0,0")},
-         steps=[products("P"), "ok", languages(False), "ok",
-                error("Impossible to copy the hdi driver.\nInstallation failed"), "ok", EXIT]),
+    dict(name="a product without a location", **no_location()),
+    dict(name="an empty ACADLocation is no location", **no_location("ACADLocation")),
+    dict(name="an empty Location is no location", **no_location("Location")),
     dict(name="a newer revision is refused", **case([DDK, "ok"], NOTHING, kit=kit("8,1,0,1"))),
     dict(name="an older minor is refused", **case([DDK, "ok"], NOTHING, kit=kit("8,0,0,0"))),
     dict(name="another major is refused", **case([DDK, "ok"], NOTHING, kit=kit("9,1,0,0"))),

@@ -1,3 +1,4 @@
+// The HIF reader over files written byte for byte.
 #include <gtest/gtest.h>
 
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// Release classification and the rules for product keys.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -56,10 +57,11 @@ TEST(ProductKeyRules, NamesInAnyCaseFillTheRecord) {
     EXPECT_TRUE(apply(&record, "ProductName2", std::string(600, 'x')));
     EXPECT_STREQ("D:\\X", record.location);
 
-    // Empty data gives the bare sub-folders.
+    // Empty data is no location: no folder at the root of the current drive.
     EXPECT_TRUE(apply(&record, "Location", std::string("\0", 1)));
-    EXPECT_STREQ("\\drv", record.driver_folder);
-    EXPECT_STREQ("\\help", record.help_folder);
+    EXPECT_STREQ("", record.location);
+    EXPECT_STREQ("", record.driver_folder);
+    EXPECT_STREQ("", record.help_folder);
 }
 
 TEST(ProductKeyRules, DataThatDoesNotFitFailsTheRead) {
@@ -70,8 +72,9 @@ TEST(ProductKeyRules, DataThatDoesNotFitFailsTheRead) {
     } rows[] = {
         {"ProductName", std::string(259, 'n') + '\0', true},
         {"ProductName", std::string(260, 'n') + '\0', false},
-        {"Location", std::string(254, 'l') + '\0', true},
-        {"Location", std::string(255, 'l') + '\0', false},
+        // location\hcregN.dll is the longest path built from a location.
+        {"Location", std::string(248, 'l') + '\0', true},
+        {"Location", std::string(249, 'l') + '\0', false},
         {"ACADLocation", std::string("C:\\Acad"), false},
         {"ProductName", std::string(), false},
         // Bytes after the first zero are not part of the string.
@@ -80,7 +83,10 @@ TEST(ProductKeyRules, DataThatDoesNotFitFailsTheRead) {
     for (const Row &row : rows) {
         ProductRecord record = {};
         EXPECT_EQ(row.ok, apply(&record, row.name, row.data)) << row.name << row.data.size();
-        EXPECT_LT(std::string(record.help_folder).size(), 260u);
+        // An accepted location gives its folders whole, never cut short.
+        if (row.ok && record.location[0] != '\0') {
+            EXPECT_EQ(std::string(record.location) + "\\help", record.help_folder);
+        }
     }
 }
 

@@ -1,18 +1,8 @@
+// The languages offered, the folder a shown text names, and centring.
 #include <gtest/gtest.h>
 
 #include "ui/centring.h"
 #include "ui/languages.h"
-
-TEST(Languages, DisplayListIsReadyBeforeMainAndSharesTheFolderNames) {
-    const char *expected[LANGUAGE_COUNT] = {
-        "Cesky",    "Magyar",  "Polski",  "Modern Chinese", "Traditional Chinese",
-        "Deutsch",  "English", "Espanol", "Francais",       "Italiano",
-        "Japanese", "Russkii"};
-    for (int i = 0; i < LANGUAGE_COUNT; ++i)
-        EXPECT_STREQ(expected[i], language_display_list[i]) << i;
-    EXPECT_EQ(language_folder_table[9], language_display_list[1]);
-    EXPECT_EQ(language_folder_table[11], language_display_list[11]);
-}
 
 TEST(Languages, FirstOfferedEntryFollowsTheRelease) {
     struct Row {

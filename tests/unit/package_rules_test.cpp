@@ -1,3 +1,4 @@
+// The compatibility verdict and deployment's rules for names and paths.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// The version split, the kit paths and the text helpers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,23 +6,6 @@
 #include "control/package_paths.h"
 #include "control/records.h"
 #include "control/text.h"
-
-TEST(Releases, FolderNamesAndTheLaterRule) {
-    struct Row {
-        HostRelease release;
-        const char *folder;
-        bool later;
-    } rows[] = {
-        {RELEASE_NONE, "", false},       {ACAD2000, "ACAD2000", false},
-        {ACAD2000i, "ACAD2000i", false}, {ACAD2002, "ACAD2002", false},
-        {ACAD2004, "ACAD2004", true},    {ACAD2005, "ACAD2005", true},
-        {ACAD2006, "ACAD2006", true},    {ACAD2007, "ACAD2007", true},
-    };
-    for (const Row &row : rows) {
-        EXPECT_STREQ(row.folder, release_folder_name(row.release)) << row.folder;
-        EXPECT_EQ(row.later, is_2004_or_later(row.release)) << row.folder;
-    }
-}
 
 TEST(FourPartVersion, SplitsTheFixedVersionHalves) {
     FourPartVersion v = four_part_version_from_fixed(8u * 65536u + 1u, 0u);

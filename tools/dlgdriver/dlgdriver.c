@@ -2,8 +2,8 @@
  * script of actions and writes what it saw, so installer tests under Wine
  * can check every dialog a person would meet.
  *
- * Build:
- *   i686-w64-mingw32-gcc -O2 -Wall -Wextra -Werror -static \
+ * Build (make dlgdriver does it):
+ *   i686-w64-mingw32-gcc -O2 -Wall -Wextra -Werror -static -I../../src/ui \
  *       -o dlgdriver.exe dlgdriver.c -luser32 -lgdi32 -ladvapi32
  *
  * Usage: dlgdriver.exe <regscript|-> <cwd> <exe> [action ...]
@@ -17,6 +17,13 @@
  *   shows; "manual" alone leaves the windows to a person and waits for exit.
  * Exit: 0 after "exit <code>", 2 setup/start error, 3 timeout,
  *       4 no action left or an action impossible, 5 bad command line.
+ *
+ * Every action waits for its effect, never for a fixed time: messages whose
+ * effect is synchronous are sent, and otherwise the expected state (the next
+ * window, the program's exit, an icon on screen) is polled for. Each step has
+ * one overall time-out, DLGDRIVER_STEP_TIMEOUT seconds (default 120); it only
+ * runs out when something is wrong, and then "timeout <step>: <seen>" says
+ * what was awaited and what was there instead.
  */
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
@@ -26,15 +33,16 @@
 #include <stdlib.h>
 #include <string.h>
 
-#define ID_PRODUCT_LIST 1009
-#define ID_LANGUAGE_LIST 1010
-#define ID_MSGBOX_TEXT 0xFFFF
+#include "resource_ids.h" /* the installer's own control ids */
+
+#define ID_MSGBOX_TEXT 0xFFFF /* the static holding a message box's text */
 
 static HANDLE g_proc;
 static DWORD g_pid;
 static int g_timing; /* 1 until the first dialog has been timed */
-static DWORD g_poll_ms = 50;
+static DWORD g_poll_ms = 10;
 static LARGE_INTEGER g_started;
+static DWORD g_step_ms = 120000;
 
 /* ---- transcript ---- */
 
@@ -222,15 +230,68 @@ static void kill_child(void) {
   out("exit killed\n");
 }
 
+/* Another shown dialog of the program than `skip`, or NULL. */
+static HWND other_window(HWND skip) {
+  struct find f = { skip, NULL };
+  EnumWindows(find_cb, (LPARAM)&f);
+  return f.found;
+}
+
+/* ---- steps: one action and its effect, under one time-out ---- */
+
+static char g_step[128]; /* what the step is, for the time-out report */
+static DWORD g_step_began;
+
+static void step_begin(const char *what, const char *action) {
+  snprintf(g_step, sizeof g_step, "%s%s", what, action);
+  g_step_began = GetTickCount();
+}
+
+static DWORD step_left(void) {
+  DWORD spent = GetTickCount() - g_step_began;
+  return spent < g_step_ms ? g_step_ms - spent : 0;
+}
+
+/* Ends the run once the step's time is up, saying what it saw instead of
+ * what it waited for; seen is a format with at most one window's caption. */
+static void step_check(const char *seen, HWND named) {
+  if (step_left()) return;
+  char caption[256] = "", quoted[4 * sizeof caption + 3];
+  if (named) GetWindowTextA(named, caption, sizeof caption);
+  quote(quoted, caption);
+  printf("timeout %s: ", g_step);
+  if (named) printf(seen, quoted);
+  else fputs(seen, stdout);
+  printf("\n");
+  fflush(stdout);
+  TerminateProcess(g_proc, 1);
+  exit(3);
+}
+
+/* Waits one poll interval, or less when the program ends or a reply to a
+ * message sent with a callback arrives (it comes through our own queue). */
+static void step_pause(void) {
+  MSG m;
+  MsgWaitForMultipleObjects(1, &g_proc, FALSE, g_poll_ms, QS_ALLINPUT);
+  while (PeekMessageA(&m, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+}
+
+/* Whether the window's thread handles messages: a dialog answers once it is
+ * made and its modal loop runs. */
+static int answers(HWND h) {
+  DWORD_PTR result;
+  DWORD left = step_left();
+  return SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_NORMAL, left ? left : 1, &result) != 0;
+}
+
 /* Waits for the next dialog other than `last` (until `last` has gone or
- * hidden); returns it, or NULL after printing the exit line. */
-static HWND next_window(HWND last, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
+ * hidden) to show and answer; returns it. When the program ends instead,
+ * prints the exit line and ends the run. */
+static HWND next_window(HWND last) {
   for (;;) {
     if (last && (!IsWindow(last) || !IsWindowVisible(last))) last = NULL;
-    struct find f = { last, NULL };
-    EnumWindows(find_cb, (LPARAM)&f);
-    if (f.found) {
+    HWND found = other_window(last);
+    if (found) {
       if (g_timing) {
         LARGE_INTEGER now, freq;
         QueryPerformanceCounter(&now);
@@ -239,32 +300,49 @@ static HWND next_window(HWND last, DWORD timeout_ms) {
                (double)(now.QuadPart - g_started.QuadPart) * 1000.0 / (double)freq.QuadPart);
         g_timing = 0;
       }
-      Sleep(150); /* let it finish drawing and settle its focus */
-      if (IsWindow(f.found) && IsWindowVisible(f.found)) return f.found;
-      continue;
-    }
-    if (WaitForSingleObject(g_proc, 0) == WAIT_OBJECT_0) {
+      if (answers(found) && IsWindow(found) && IsWindowVisible(found)) return found;
+    } else if (WaitForSingleObject(g_proc, 0) == WAIT_OBJECT_0) {
       DWORD code = 0;
       GetExitCodeProcess(g_proc, &code);
       printf("exit %lu\n", (unsigned long)code);
       fflush(stdout);
       exit(0);
     }
-    if (GetTickCount() - start > timeout_ms) {
-      out("timeout\n");
-      TerminateProcess(g_proc, 1);
-      exit(3);
-    }
-    Sleep(g_poll_ms);
+    if (found) step_check("%s shown but not answering", found);
+    else if (last) step_check("%s still shown", last);
+    else step_check("no window shown, the program still running", NULL);
+    step_pause();
+  }
+}
+
+static ULONG_PTR g_sent, g_handled; /* numbers of the messages sent, handled */
+
+static void CALLBACK handled(HWND h, UINT m, ULONG_PTR number, LRESULT r) {
+  (void)h;
+  (void)m;
+  (void)r;
+  g_handled = number;
+}
+
+/* Sends a message whose effect is synchronous and waits until the window
+ * has handled it, or has gone, or has opened another window (a handler
+ * showing a modal box answers only when that box closes). */
+static void deliver(HWND dlg, HWND target, UINT msg, WPARAM wp, LPARAM lp) {
+  ULONG_PTR number = ++g_sent;
+  if (!SendMessageCallbackA(target, msg, wp, lp, handled, number)) return;
+  while (g_handled != number && IsWindow(target) && IsWindowVisible(dlg) &&
+         !other_window(dlg)) {
+    step_check("%s has not handled the click", dlg);
+    step_pause();
   }
 }
 
 /* ---- reading dialogs ---- */
 
 static HWND list_of(HWND dlg, const char **kind) {
-  HWND lb = GetDlgItem(dlg, ID_PRODUCT_LIST);
+  HWND lb = GetDlgItem(dlg, IDC_PRODUCT_LIST);
   if (lb) { if (kind) *kind = "product"; return lb; }
-  lb = GetDlgItem(dlg, ID_LANGUAGE_LIST);
+  lb = GetDlgItem(dlg, IDC_LANGUAGE_LIST);
   if (lb && kind) *kind = "language";
   return lb;
 }
@@ -342,20 +420,14 @@ static long icon_distance(const DWORD *px, int w, int h, LPCSTR id) {
 
 /* Tells the standard icons apart by the colours on screen: red (error),
  * yellow (warning) or blue. Information and question are both blue, so
- * for those the closer of the system's own two icons decides. */
-static const char *icon_kind(HWND dlg) {
-  HWND ic = NULL;
-  for (HWND c = GetWindow(dlg, GW_CHILD); c && !ic; c = GetWindow(c, GW_HWNDNEXT))
-    if (has_class(c, "Static") &&
-        (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-      ic = c;
-  if (!ic || !IsWindowVisible(ic) || !SendMessageA(ic, STM_GETICON, 0, 0))
-    return "none";
+ * for those the closer of the system's own two icons decides. NULL while
+ * no icon colour shows (not drawn yet). */
+static const char *icon_on_screen(HWND ic) {
   RECT r;
   DWORD *px;
   GetWindowRect(ic, &r);
   HBITMAP bmp = grab(&r, &px);
-  if (!bmp) return "none";
+  if (!bmp) return NULL;
   int w = r.right - r.left, h = r.bottom - r.top;
   int red = 0, yellow = 0, blue = 0;
   for (int i = 0; i < w * h; i++) {
@@ -364,7 +436,7 @@ static const char *icon_kind(HWND dlg) {
     else if (R > 180 && G > 150 && B < 100) yellow++;
     else if (B > 140 && R < 120 && B > G + 20) blue++;
   }
-  const char *kind = "none";
+  const char *kind = NULL;
   int min = w * h / 20; /* a few stray pixels of a colour decide nothing */
   if (red >= min && red >= yellow && red >= blue) kind = "error";
   else if (yellow >= min && yellow >= blue) kind = "warning";
@@ -374,6 +446,24 @@ static const char *icon_kind(HWND dlg) {
     kind = question >= 0 && question < info ? "question" : "info";
   }
   DeleteObject(bmp);
+  return kind;
+}
+
+/* The kind of the box's icon, once it is drawn; "none" for a box without. */
+static const char *icon_kind(HWND dlg) {
+  HWND ic = NULL;
+  for (HWND c = GetWindow(dlg, GW_CHILD); c && !ic; c = GetWindow(c, GW_HWNDNEXT))
+    if (has_class(c, "Static") &&
+        (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+      ic = c;
+  if (!ic || !IsWindowVisible(ic) || !SendMessageA(ic, STM_GETICON, 0, 0))
+    return "none";
+  const char *kind;
+  while (!(kind = icon_on_screen(ic))) {
+    if (!IsWindow(ic)) return "none";
+    step_check("the icon of %s not drawn", dlg);
+    step_pause();
+  }
   return kind;
 }
 
@@ -430,11 +520,43 @@ static void describe(HWND dlg) {
 
 /* ---- actions ---- */
 
+static int one_colour(const DWORD *px, int n) {
+  for (int i = 1; i < n; i++)
+    if (px[i] != px[0]) return 0;
+  return 1;
+}
+
+/* The dialog as the screen shows it once drawn: its painting is forced,
+ * then it is grabbed until two grabs in a row agree and show more than a
+ * bare background. NULL if it went away. */
+static HBITMAP grab_drawn(HWND dlg, RECT *r, DWORD **px) {
+  RedrawWindow(dlg, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  HBITMAP last = NULL;
+  DWORD *last_px = NULL;
+  RECT last_r;
+  memset(&last_r, 0, sizeof last_r);
+  while (IsWindow(dlg)) {
+    GetWindowRect(dlg, r);
+    HBITMAP bmp = grab(r, px);
+    int n = (r->right - r->left) * (r->bottom - r->top);
+    int same = bmp && last && EqualRect(r, &last_r) &&
+               !memcmp(*px, last_px, (size_t)n * sizeof **px);
+    if (last) DeleteObject(last);
+    if (same && !one_colour(*px, n)) return bmp;
+    last = bmp;
+    last_px = *px;
+    last_r = *r;
+    step_check("%s not drawn", dlg);
+    step_pause();
+  }
+  if (last) DeleteObject(last);
+  return NULL;
+}
+
 static int save_bmp(const char *path, HWND dlg) {
   RECT r;
-  GetWindowRect(dlg, &r);
   DWORD *px;
-  HBITMAP bmp = grab(&r, &px);
+  HBITMAP bmp = grab_drawn(dlg, &r, &px);
   if (!bmp) return 0;
   int w = r.right - r.left, h = r.bottom - r.top, stride = (w * 3 + 3) & ~3;
   BITMAPFILEHEADER fh = {0};
@@ -482,17 +604,13 @@ static void post_key(HWND dlg, WPARAM vk) {
   PostMessageA(target, WM_KEYUP, vk, scan | 1 | 0xC0000000);
 }
 
-/* Watches the list's selection for ms milliseconds, keeping the last one
- * read, so it is still known if the click closed the dialog. */
-static void watch_selection(HWND lb, DWORD ms, int *sel, char **text) {
-  DWORD start = GetTickCount();
-  do {
-    Sleep(20);
-    if (!IsWindow(lb)) break;
-    free(*text);
-    *sel = (int)SendMessageW(lb, LB_GETCURSEL, 0, 0);
-    *text = *sel >= 0 ? item_text(lb, *sel) : calloc(1, 1);
-  } while (GetTickCount() - start < ms);
+/* Reads the list's selection; a list that has gone (the click closed its
+ * dialog) leaves the last one read. */
+static void read_selection(HWND lb, int *sel, char **text) {
+  if (!IsWindow(lb)) return;
+  free(*text);
+  *sel = (int)SendMessageW(lb, LB_GETCURSEL, 0, 0);
+  *text = *sel >= 0 ? item_text(lb, *sel) : calloc(1, 1);
 }
 
 /* Clicks (or double-clicks) item n of the dialog's list where a mouse
@@ -519,13 +637,13 @@ static int click_item(HWND dlg, int n, int dbl) {
   LPARAM at = MAKELPARAM((it.left + it.right) / 2, (it.top + it.bottom) / 2);
   int sel = -1;
   char *text = calloc(1, 1);
-  PostMessageA(lb, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageA(lb, WM_LBUTTONUP, 0, at);
-  watch_selection(lb, 200, &sel, &text);
+  deliver(dlg, lb, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  deliver(dlg, lb, WM_LBUTTONUP, 0, at);
+  read_selection(lb, &sel, &text);
   if (dbl && IsWindow(lb)) {
-    PostMessageA(lb, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    PostMessageA(lb, WM_LBUTTONUP, 0, at);
-    watch_selection(lb, 300, &sel, &text);
+    deliver(dlg, lb, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    deliver(dlg, lb, WM_LBUTTONUP, 0, at);
+    read_selection(lb, &sel, &text);
   }
   char head[32];
   sprintf(head, "selected %d", sel);
@@ -567,6 +685,10 @@ int main(int argc, char **argv) {
   }
   int next = 4;
   int manual = argc == 5 && !strcmp(argv[4], "manual");
+  char seconds[16];
+  DWORD got = GetEnvironmentVariableA("DLGDRIVER_STEP_TIMEOUT", seconds, sizeof seconds);
+  if (got > 0 && got < sizeof seconds && atoi(seconds) > 0)
+    g_step_ms = (DWORD)atoi(seconds) * 1000;
   if (argc > 4 && !strcmp(argv[4], "timing")) {
     g_timing = 1;
     g_poll_ms = 2;
@@ -607,7 +729,8 @@ int main(int argc, char **argv) {
     printf("exit %lu\n", (unsigned long)code);
     return 0;
   }
-  HWND dlg = next_window(NULL, 60000);
+  step_begin("waiting for the first window", "");
+  HWND dlg = next_window(NULL);
   for (;;) {
     describe(dlg);
     int leave = 0; /* 1 once the action was sent that should end this one */
@@ -618,6 +741,7 @@ int main(int argc, char **argv) {
         return 4;
       }
       const char *a = argv[next++];
+      step_begin("after ", a);
       if (!strcmp(a, "ok") || !strcmp(a, "cancel")) {
         HWND b = GetDlgItem(dlg, a[0] == 'o' ? IDOK : IDCANCEL);
         if (!b || !IsWindowVisible(b) || !IsWindowEnabled(b)) action_error(a);
@@ -637,6 +761,6 @@ int main(int argc, char **argv) {
         if (dbl || !IsWindow(dlg)) leave = !still_open(dlg);
       }
     }
-    dlg = next_window(dlg, 20000);
+    dlg = next_window(dlg);
   }
 }
