@@ -314,6 +314,8 @@ static int by_place_and_kind(const void *pa, const void *pb) {
         return a.release - b.release;
     if (a.kind != b.kind)
         return a.kind - b.kind;
+    if (a.step != b.step)
+        return a.step - b.step; // patterns in the order the installer copies them
     return strcmp(a.file, b.file);
 }
 
