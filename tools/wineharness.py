@@ -71,3 +71,13 @@ def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiIns
            winpath(work, os.path.join(bin_dir, program))] + list(actions)
     out = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
     return out.stdout.decode("latin-1").replace("\r", "").strip("\n").split("\n")
+
+
+def run_console(work, program, args, timeout=120):
+    """Runs a console program of bin/ under Wine; returns its exit status,
+    standard output and standard error, with Unix line ends."""
+    cmd = [WINENV, "run", work, "wine", os.path.join(work, "bin", program)] + list(args)
+    out = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, timeout=timeout)
+    return (out.returncode, out.stdout.decode("latin-1").replace("\r\n", "\n"),
+            out.stderr.decode("latin-1").replace("\r\n", "\n"))
