@@ -16,11 +16,6 @@ ROOT = os.path.dirname(HERE)
 WIN32 = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build/win32"))
 OUT = os.path.join(ROOT, "build", "demo")
 WORK = os.environ.get("KAP_DEMO_WORK", "/tmp/kaphdi-demo")
-RELEASES = {"ACAD2000": "6.0.0.0", "ACAD2000i": "7.0.0.0", "ACAD2002": "7.1.0.0",
-            "ACAD2004": "8.0.0.0", "ACAD2005": "8.1.0.0", "ACAD2006": "8.2.0.0",
-            "ACAD2007": "9.0.0.0"}
-LANGUAGES = ["Cesky", "ChineseS", "ChineseT", "Deutsch", "English", "Espanol", "Francais",
-             "Italiano", "Japanese", "Magyar", "Polski", "Russkii"]
 # (registry key, product name, folder, host library, release)
 PRODUCTS = [("1", "AutoCAD 2005", "AutoCAD 2005", "hcreg8.dll", "ACAD2005"),
             ("2", "AutoCAD 2002", "AutoCAD 2002", "hcreg7.dll", "ACAD2002"),
@@ -32,19 +27,19 @@ def build_sample(drive):
     cache = os.path.join(WORK, "libcache")
     for _, _, folder, lib, release in PRODUCTS:
         kapfixtures.make_host(os.path.join(drive, "Program Files"), folder,
-                              {lib: RELEASES[release]}, cache=cache)
-    kapfixtures.make_kit(os.path.join(drive, "KapKit"), {
-        f"{lang}/{release}": kapfixtures.driver_files(version.replace(".", ","),
-                                                      dll=release >= "ACAD2004")
-        for lang in LANGUAGES for release, version in RELEASES.items()})
+                              {lib: kapfixtures.RELEASE_LEVELS[release]}, cache=cache)
+    kapfixtures.make_kit(os.path.join(drive, "KapKit"), kapfixtures.sample_kit())
     return kapfixtures.registry_script(
         [(key, name, f"K:\\Program Files\\{folder}") for key, name, folder, _, _ in PRODUCTS])
 
 
 def main():
-    wineharness.start(WORK, WIN32)
+    wineharness.start(WORK, WIN32, [os.path.join(WIN32, "kapkit.exe")])
     drive = wineharness.drive(WORK)
     script = build_sample(drive)
+    wineharness.give_to_test_user(drive)
+    print("The sample kit as the kit checker sees it (kapkit check K:\\KapKit):")
+    print(wineharness.run_console(WORK, "kapkit.exe", ["check", "K:\\KapKit"])[1])
     shots = os.path.join(OUT, "shots")
     os.makedirs(shots, exist_ok=True)
     interactive = bool(os.environ.get("DISPLAY")) and not os.environ.get("KAP_DEMO_HEADLESS")
