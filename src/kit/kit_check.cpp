@@ -34,9 +34,10 @@ static Finding *add_finding(KitReport *report, FindingKind kind, int language, i
                             const char *file, int step) {
     if (report->count == report->capacity) {
         int capacity = report->capacity == 0 ? 64 : report->capacity * 2;
-        void *grown = capacity > report->capacity
-                          ? realloc(report->findings, static_cast<size_t>(capacity) * sizeof(Finding))
-                          : nullptr;
+        void *grown =
+            capacity > report->capacity
+                ? realloc(report->findings, static_cast<size_t>(capacity) * sizeof(Finding))
+                : nullptr;
         if (grown == nullptr) {
             report->out_of_memory = true;
             return nullptr;
@@ -93,9 +94,9 @@ void judge_listing(const KitListing &listing, int language, int release, KitRepo
         }
         if (entry.kind == ENTRY_FILE && entry.read_only)
             add_finding(report, KIT_READ_ONLY, language, release, entry.name, -1);
-        int entry_room = used ? longest_kit_folder(language_folder_table[language], host_release,
-                                                   entry.name)
-                              : room;
+        int entry_room =
+            used ? longest_kit_folder(language_folder_table[language], host_release, entry.name)
+                 : room;
         if (entry_room < room) {
             room = entry_room;
             longest = &entry;
@@ -129,8 +130,8 @@ void judge_listing(const KitListing &listing, int language, int release, KitRepo
     }
 }
 
-void judge_level(HifResult result, const FourPartVersion &level, const char *hif_name,
-                 int language, int release, KitReport *report) {
+void judge_level(HifResult result, const FourPartVersion &level, const char *hif_name, int language,
+                 int release, KitReport *report) {
     if (result == HIF_CANNOT_OPEN) {
         add_finding(report, KIT_HIF_UNREADABLE, language, release, hif_name, -1);
         return;
@@ -191,8 +192,7 @@ static void check_files(const char *kit, const char *folder, const KitListing &l
 // Lists the child folder of the given name (found as Windows finds it)
 // into *listing, sorted, and its path inside the kit into path.
 static FolderState open_child(const char *kit, const char *parent, const KitListing &siblings,
-                              const char *name, char path[KIT_RELATIVE_SIZE],
-                              KitListing *listing) {
+                              const char *name, char path[KIT_RELATIVE_SIZE], KitListing *listing) {
     const KitEntry *entry = find_kit_entry(siblings, name);
     if (entry == nullptr)
         return FOLDER_MISSING;
@@ -214,12 +214,12 @@ struct Progress {
     int total;
 };
 
-static void check_language(const char *kit, const KitListing &top, int language,
-                           KitReport *report, Progress *progress) {
+static void check_language(const char *kit, const KitListing &top, int language, KitReport *report,
+                           Progress *progress) {
     char language_path[KIT_RELATIVE_SIZE];
     KitListing releases = {nullptr, 0, 0};
-    FolderState state = open_child(kit, "", top, language_folder_table[language], language_path,
-                                   &releases);
+    FolderState state =
+        open_child(kit, "", top, language_folder_table[language], language_path, &releases);
     if (state != FOLDER_READ)
         add_finding(report, folder_finding(state), language, -1, "", -1);
     for (int release = 0; state == FOLDER_READ && release < RELEASE_COUNT; ++release) {
@@ -227,8 +227,8 @@ static void check_language(const char *kit, const KitListing &top, int language,
             continue;
         char path[KIT_RELATIVE_SIZE];
         KitListing listing = {nullptr, 0, 0};
-        FolderState found = open_child(kit, language_path, releases,
-                                       release_folder_names[release], path, &listing);
+        FolderState found =
+            open_child(kit, language_path, releases, release_folder_names[release], path, &listing);
         if (found == FOLDER_READ) {
             judge_listing(listing, language, release, report);
             check_files(kit, path, listing, language, release, report);
@@ -294,8 +294,8 @@ static void compare_levels(KitReport *report) {
             if (!levels.read[language][release] ||
                 same_level(levels.level[language][release], levels.level[best][release]))
                 continue;
-            Finding *finding = add_finding(report, KIT_LEVEL_DIFFERS, language, release,
-                                           hif_file_name, -1);
+            Finding *finding =
+                add_finding(report, KIT_LEVEL_DIFFERS, language, release, hif_file_name, -1);
             if (finding != nullptr) {
                 finding->level = levels.level[language][release];
                 finding->other_level = levels.level[best][release];

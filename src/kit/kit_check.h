@@ -76,8 +76,8 @@ void free_kit_report(KitReport *report);
 void judge_listing(const KitListing &listing, int language, int release, KitReport *report);
 
 // The findings of a kap.hif read and records the level read.
-void judge_level(HifResult result, const FourPartVersion &level, const char *hif_name,
-                 int language, int release, KitReport *report);
+void judge_level(HifResult result, const FourPartVersion &level, const char *hif_name, int language,
+                 int release, KitReport *report);
 
 // Compares the levels of each release across languages, sorts the findings
 // by folder and kind, counts them and sets the marks.

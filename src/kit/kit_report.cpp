@@ -6,12 +6,24 @@
 #include "../package/deploy_steps.h"
 
 static const char *const codes[KIT_FINDING_KINDS] = {
-    "folder-missing",   "folder-not-a-folder",     "folder-unreadable",
-    "hif-missing",      "hif-unreadable",          "level-missing",
-    "minor-mismatch",   "file-missing",            "file-unreadable",
-    "path-too-long",    "level-differs",           "several-matches",
-    "short-name-match", "folder-named-like-file",  "optional-file-missing",
-    "optional-file-unreadable", "read-only",       "path-long",
+    "folder-missing",
+    "folder-not-a-folder",
+    "folder-unreadable",
+    "hif-missing",
+    "hif-unreadable",
+    "level-missing",
+    "minor-mismatch",
+    "file-missing",
+    "file-unreadable",
+    "path-too-long",
+    "level-differs",
+    "several-matches",
+    "short-name-match",
+    "folder-named-like-file",
+    "optional-file-missing",
+    "optional-file-unreadable",
+    "read-only",
+    "path-long",
 };
 
 const char *finding_code(FindingKind kind) {
@@ -53,8 +65,9 @@ void finding_reason(const Finding &f, char *out, size_t cap) {
                  f.release < 0 ? "no release can be installed in this language" : cannot_open_hif);
         break;
     case KIT_FOLDER_UNREADABLE:
-        snprintf(out, cap, "the folder cannot be read (permissions, or a link that is broken or "
-                           "loops): nothing in it can be installed");
+        snprintf(out, cap,
+                 "the folder cannot be read (permissions, or a link that is broken or "
+                 "loops): nothing in it can be installed");
         break;
     case KIT_HIF_MISSING:
         snprintf(out, cap, "there is no kap.hif: %s", cannot_open_hif);
@@ -64,8 +77,9 @@ void finding_reason(const Finding &f, char *out, size_t cap) {
                  cannot_open_hif);
         break;
     case KIT_LEVEL_MISSING:
-        snprintf(out, cap, "has no heidiversion line: the installer stops, telling the user that "
-                           "information is missing in the HIF file");
+        snprintf(out, cap,
+                 "has no heidiversion line: the installer stops, telling the user that "
+                 "information is missing in the HIF file");
         break;
     case KIT_MINOR_MISMATCH:
         snprintf(out, cap,
@@ -80,8 +94,9 @@ void finding_reason(const Finding &f, char *out, size_t cap) {
         snprintf(out, cap, "cannot be read: the installer stops with \"%s\"", said);
         break;
     case KIT_PATH_TOO_LONG:
-        snprintf(out, cap, "the name is so long that no kit folder is short enough for the "
-                           "installer's 259-character paths");
+        snprintf(out, cap,
+                 "the name is so long that no kit folder is short enough for the "
+                 "installer's 259-character paths");
         break;
     case KIT_LEVEL_DIFFERS:
         snprintf(out, cap,
@@ -115,8 +130,9 @@ void finding_reason(const Finding &f, char *out, size_t cap) {
         snprintf(out, cap, "cannot be read: the user is told \"%s\"", said);
         break;
     case KIT_READ_ONLY:
-        snprintf(out, cap, "is read-only: the installed copy is not, but tools that update or "
-                           "remove the kit's files may fail on it");
+        snprintf(out, cap,
+                 "is read-only: the installed copy is not, but tools that update or "
+                 "remove the kit's files may fail on it");
         break;
     case KIT_PATH_LONG:
         snprintf(out, cap,
@@ -163,9 +179,8 @@ static const char *plural(int count) {
 void print_kit_text(FILE *out, const char *kit, const KitReport &report) {
     fputs("Kit ", out);
     print_plain(out, kit);
-    fprintf(out, ": %d folders checked, %d error%s, %d warning%s\n\n%-10s",
-            report.folders_checked, report.errors, plural(report.errors), report.warnings,
-            plural(report.warnings), "");
+    fprintf(out, ": %d folders checked, %d error%s, %d warning%s\n\n%-10s", report.folders_checked,
+            report.errors, plural(report.errors), report.warnings, plural(report.warnings), "");
     for (int release = 0; release < RELEASE_COUNT; ++release)
         print_column(out, release, release_folder_names[release]);
     for (int language = 0; language < LANGUAGE_COUNT; ++language) {
@@ -173,8 +188,7 @@ void print_kit_text(FILE *out, const char *kit, const KitReport &report) {
         for (int release = 0; release < RELEASE_COUNT; ++release)
             print_column(out, release, mark_words[report.marks[language][release]]);
     }
-    fputs("(ok: nothing found; warning, ERROR: see below; -: not offered for this release)\n",
-          out);
+    fputs("(ok: nothing found; warning, ERROR: see below; -: not offered for this release)\n", out);
     for (int i = 0; i < report.count; ++i) {
         const Finding &f = report.findings[i];
         char reason[1024];

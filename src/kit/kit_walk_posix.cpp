@@ -19,7 +19,9 @@ static void describe_entry(int folder, KitEntry *entry) {
     struct stat st;
     if (fstatat(folder, entry->name, &st, 0) != 0)
         return;
-    entry->kind = S_ISREG(st.st_mode) ? ENTRY_FILE : S_ISDIR(st.st_mode) ? ENTRY_FOLDER : ENTRY_OTHER;
+    entry->kind = S_ISREG(st.st_mode)   ? ENTRY_FILE
+                  : S_ISDIR(st.st_mode) ? ENTRY_FOLDER
+                                        : ENTRY_OTHER;
     entry->read_only = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 

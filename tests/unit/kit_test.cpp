@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 
 // The sample kit of tools/kapfixtures.py (driver_files for every language
 // and release, *.dll from ACAD2004 on), built here in a fresh folder.
-static const char *const sample_levels[RELEASE_COUNT] = {
-    "6,0,0,0", "7,0,0,0", "7,1,0,0", "8,0,0,0", "8,1,0,0", "8,2,0,0", "9,0,0,0"};
+static const char *const sample_levels[RELEASE_COUNT] = {"6,0,0,0", "7,0,0,0", "7,1,0,0", "8,0,0,0",
+                                                         "8,1,0,0", "8,2,0,0", "9,0,0,0"};
 
 static void write_file(const fs::path &path, const std::string &content) {
     std::ofstream(path, std::ios::binary) << content;
@@ -99,14 +99,16 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
          },
          {"folder-not-a-folder English/ACAD2005"}},
         {"a language folder is missing",
-         [](const std::string &k) { fs::remove_all(at(k, "Magyar")); }, {"folder-missing Magyar"}},
+         [](const std::string &k) { fs::remove_all(at(k, "Magyar")); },
+         {"folder-missing Magyar"}},
         {"a release folder that is a looping link",
          [](const std::string &k) {
              fs::remove_all(at(k, "English/ACAD2004"));
              fs::create_symlink("ACAD2004", at(k, "English/ACAD2004"));
          },
          {"folder-unreadable English/ACAD2004"}},
-        {"no kap.hif", [](const std::string &k) { fs::remove(at(k, "English/ACAD2005/kap.hif")); },
+        {"no kap.hif",
+         [](const std::string &k) { fs::remove(at(k, "English/ACAD2005/kap.hif")); },
          {"hif-missing English/ACAD2005/kap.hif"}},
         {"kap.hif is a folder",
          [](const std::string &k) {
@@ -288,8 +290,8 @@ TEST(KitRules, ShortNamesAndPathRoom) {
     struct Row {
         const char *name;
         bool matches;
-    } names[] = {{"x.hdi_old", true}, {"b.hdix", true},    {"X.HDIOLD", true},
-                 {"x.hdi", false},    {"x.hd", false},     {"hdi_old", false},
+    } names[] = {{"x.hdi_old", true}, {"b.hdix", true},     {"X.HDIOLD", true},
+                 {"x.hdi", false},    {"x.hd", false},      {"hdi_old", false},
                  {".hdi_old", false}, {"x.hdi.bak", false}, {"x.old.hdix", true}};
     for (const auto &row : names)
         EXPECT_EQ(row.matches, short_name_matches(row.name, "*.hdi")) << row.name;
@@ -326,9 +328,12 @@ TEST(KitRules, JoinsPathsWithOneSeparator) {
     struct Row {
         const char *kit, *relative, *separator, *joined;
     } rows[] = {
-        {"kit", "English", "/", "kit/English"},    {"kit/", "English", "/", "kit/English"},
-        {"K:\\kit", "a\\b", "\\", "K:\\kit\\a\\b"}, {"K:\\", "a", "\\", "K:\\a"},
-        {"K:/kit/", "a", "\\", "K:/kit/a"},        {"kit", "", "/", "kit"},
+        {"kit", "English", "/", "kit/English"},
+        {"kit/", "English", "/", "kit/English"},
+        {"K:\\kit", "a\\b", "\\", "K:\\kit\\a\\b"},
+        {"K:\\", "a", "\\", "K:\\a"},
+        {"K:/kit/", "a", "\\", "K:/kit/a"},
+        {"kit", "", "/", "kit"},
         {"/", "a", "/", "/a"},
     };
     for (const Row &row : rows) {
