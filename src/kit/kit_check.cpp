@@ -68,6 +68,27 @@ static FindingKind folder_finding(FolderState state) {
     return KIT_FOLDER_UNREADABLE;
 }
 
+static FindingKind unreadable_kind(int step) {
+    return deploy_steps[step].required ? KIT_FILE_UNREADABLE : KIT_OPTIONAL_FILE_UNREADABLE;
+}
+
+// What one entry's own name, kind and attribute tell; step is the pattern
+// its name matches, or -1.
+static void judge_entry(const KitEntry &entry, int step, int language, int release,
+                        KitReport *report) {
+    if (step >= 0 && entry.kind == ENTRY_FOLDER)
+        add_finding(report, KIT_FOLDER_LIKE_FILE, language, release, entry.name, step);
+    if (step >= 0 && entry.kind == ENTRY_OTHER)
+        add_finding(report, unreadable_kind(step), language, release, entry.name, step);
+    for (int s = 0; step < 0 && s < DEPLOY_STEP_COUNT; ++s) {
+        if (deploy_step_runs(deploy_steps[s], release_at(release)) &&
+            short_name_matches(entry.name, deploy_steps[s].pattern))
+            add_finding(report, KIT_SHORT_NAME_MATCH, language, release, entry.name, s);
+    }
+    if (entry.kind == ENTRY_FILE && entry.read_only)
+        add_finding(report, KIT_READ_ONLY, language, release, entry.name, -1);
+}
+
 void judge_listing(const KitListing &listing, int language, int release, KitReport *report) {
     HostRelease host_release = release_at(release);
     int matches[DEPLOY_STEP_COUNT] = {0};
@@ -77,26 +98,14 @@ void judge_listing(const KitListing &listing, int language, int release, KitRepo
     for (int i = 0; i < listing.count; ++i) {
         const KitEntry &entry = listing.entries[i];
         int step = matched_step(entry, host_release);
-        bool used = &entry == hif || (step >= 0 && entry.kind != ENTRY_FOLDER);
-        if (step >= 0 && entry.kind == ENTRY_FOLDER)
-            add_finding(report, KIT_FOLDER_LIKE_FILE, language, release, entry.name, step);
-        else if (step >= 0)
+        judge_entry(entry, step, language, release, report);
+        bool copied = step >= 0 && entry.kind != ENTRY_FOLDER;
+        if (copied)
             ++matches[step];
-        if (step >= 0 && entry.kind == ENTRY_OTHER)
-            add_finding(report,
-                        deploy_steps[step].required ? KIT_FILE_UNREADABLE
-                                                    : KIT_OPTIONAL_FILE_UNREADABLE,
-                        language, release, entry.name, step);
-        for (int s = 0; step < 0 && s < DEPLOY_STEP_COUNT; ++s) {
-            if (deploy_step_runs(deploy_steps[s], host_release) &&
-                short_name_matches(entry.name, deploy_steps[s].pattern))
-                add_finding(report, KIT_SHORT_NAME_MATCH, language, release, entry.name, s);
-        }
-        if (entry.kind == ENTRY_FILE && entry.read_only)
-            add_finding(report, KIT_READ_ONLY, language, release, entry.name, -1);
         int entry_room =
-            used ? longest_kit_folder(language_folder_table[language], host_release, entry.name)
-                 : room;
+            copied || &entry == hif
+                ? longest_kit_folder(language_folder_table[language], host_release, entry.name)
+                : room;
         if (entry_room < room) {
             room = entry_room;
             longest = &entry;
@@ -182,10 +191,7 @@ static void check_files(const char *kit, const char *folder, const KitListing &l
         if (file != nullptr)
             fclose(file);
         else
-            add_finding(report,
-                        deploy_steps[step].required ? KIT_FILE_UNREADABLE
-                                                    : KIT_OPTIONAL_FILE_UNREADABLE,
-                        language, release, entry.name, step);
+            add_finding(report, unreadable_kind(step), language, release, entry.name, step);
     }
 }
 

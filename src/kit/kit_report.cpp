@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include "../control/text.h"
 #include "../package/deploy_steps.h"
 
 static const char *const codes[KIT_FINDING_KINDS] = {

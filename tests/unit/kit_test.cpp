@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -205,6 +207,49 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
         EXPECT_EQ(row.expected, findings_of(kit)) << row.name;
         remove_tree(kit);
     }
+}
+
+TEST(KitCheck, FoldersAndFilesTheCheckingUserCannotRead) {
+    std::string kit = make_sample_kit();
+    fs::permissions(fs::path(kit).parent_path(), fs::perms::all);
+    fs::permissions(at(kit, "English/ACAD2005/kap.hif"), fs::perms::owner_write);
+    fs::permissions(at(kit, "Deutsch/ACAD2004/kapvl.drc"), fs::perms::owner_write);
+    fs::permissions(at(kit, "Polski/ACAD2006"), fs::perms::owner_write);
+    const std::vector<std::string> expected = {"file-unreadable Deutsch/ACAD2004/kapvl.drc",
+                                               "hif-unreadable English/ACAD2005/kap.hif",
+                                               "folder-unreadable Polski/ACAD2006"};
+    if (geteuid() != 0) {
+        EXPECT_EQ(expected, findings_of(kit));
+    } else {
+        // Root reads everything, so the check runs as nobody in a child.
+        int channel[2];
+        ASSERT_EQ(0, pipe(channel));
+        pid_t child = fork();
+        ASSERT_LE(0, child);
+        if (child == 0) {
+            bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+            std::string lines;
+            for (const std::string &found : findings_of(kit))
+                lines += found + "\n";
+            ssize_t written = dropped ? write(channel[1], lines.data(), lines.size()) : -1;
+            _exit(written == static_cast<ssize_t>(lines.size()) ? 0 : 1);
+        }
+        close(channel[1]);
+        std::string text;
+        char buffer[256];
+        for (ssize_t n; (n = read(channel[0], buffer, sizeof(buffer))) > 0;)
+            text.append(buffer, static_cast<size_t>(n));
+        close(channel[0]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_EQ(0, status);
+        std::string wanted;
+        for (const std::string &line : expected)
+            wanted += line + "\n";
+        EXPECT_EQ(wanted, text);
+    }
+    fs::permissions(at(kit, "Polski/ACAD2006"), fs::perms::owner_all);
+    remove_tree(kit);
 }
 
 // Runs the command line; returns the status, with stdout and stderr.
