@@ -75,7 +75,7 @@ void free_kit_report(KitReport *report);
 // sorted entries give.
 void judge_listing(const KitListing &listing, int language, int release, KitReport *report);
 
-// The findings of a kap.hif read and records the level read.
+// Adds the findings of one kap.hif read and records the level it gave.
 void judge_level(HifResult result, const FourPartVersion &level, const char *hif_name, int language,
                  int release, KitReport *report);
 
