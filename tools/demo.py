@@ -21,11 +21,6 @@ OUT = os.path.join(ROOT, "build", "demo")
 WORK = os.environ.get("KAP_DEMO_WORK", "/tmp/kaphdi-demo")
 LIBCACHE = os.environ.get("KAP_DEMO_LIBCACHE", os.path.join(WORK, "libcache"))
 SHOT_NAMES = ["product", "language", "result"]
-RELEASES = {"ACAD2000": "6.0.0.0", "ACAD2000i": "7.0.0.0", "ACAD2002": "7.1.0.0",
-            "ACAD2004": "8.0.0.0", "ACAD2005": "8.1.0.0", "ACAD2006": "8.2.0.0",
-            "ACAD2007": "9.0.0.0"}
-LANGUAGES = ["Cesky", "ChineseS", "ChineseT", "Deutsch", "English", "Espanol", "Francais",
-             "Italiano", "Japanese", "Magyar", "Polski", "Russkii"]
 # (registry key, product name, folder, host library, release)
 PRODUCTS = [("1", "AutoCAD 2005", "AutoCAD 2005", "hcreg8.dll", "ACAD2005"),
             ("2", "AutoCAD 2002", "AutoCAD 2002", "hcreg7.dll", "ACAD2002"),
@@ -36,11 +31,8 @@ def build_sample(drive):
     wineharness.clear_drive(WORK)
     for _, _, folder, lib, release in PRODUCTS:
         kapfixtures.make_host(os.path.join(drive, "Program Files"), folder,
-                              {lib: RELEASES[release]}, cache=LIBCACHE)
-    kapfixtures.make_kit(os.path.join(drive, "KapKit"), {
-        f"{lang}/{release}": kapfixtures.driver_files(version.replace(".", ","),
-                                                      dll=release >= "ACAD2004")
-        for lang in LANGUAGES for release, version in RELEASES.items()})
+                              {lib: kapfixtures.RELEASE_LEVELS[release]}, cache=LIBCACHE)
+    kapfixtures.make_kit(os.path.join(drive, "KapKit"), kapfixtures.sample_kit())
     return kapfixtures.registry_script(
         [(key, name, f"K:\\Program Files\\{folder}") for key, name, folder, _, _ in PRODUCTS])
 
@@ -57,6 +49,9 @@ def run_here():
     wineharness.start(WORK, WIN32)
     drive = wineharness.drive(WORK)
     script = build_sample(drive)
+    wineharness.give_to_test_user(drive)
+    print("The sample kit as the kit checker sees it (kapkit check K:\\KapKit):")
+    print(wineharness.run_console(WORK, "kapkit.exe", ["check", "K:\\KapKit"])[1])
     interactive = bool(os.environ.get("DISPLAY")) and not os.environ.get("KAP_DEMO_HEADLESS")
     if interactive:
         print("The installer is on your screen; the demo ends when it does.")
@@ -92,7 +87,7 @@ def run_here():
 def run_in_guest():
     def fill(x):
         vm.copy_programs(WIN32, x)
-        for release in RELEASES.values():
+        for release in kapfixtures.RELEASE_LEVELS.values():
             kapfixtures.host_library(LIBCACHE, release)
         shutil.copytree(LIBCACHE, os.path.join(x, "libcache"))
         os.makedirs(os.path.join(x, "shots"))

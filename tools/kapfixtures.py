@@ -94,6 +94,22 @@ def driver_files(level, dll=True, stem="kapvl"):
     return files
 
 
+LANGUAGES = ["Cesky", "ChineseS", "ChineseT", "Deutsch", "English", "Espanol", "Francais",
+             "Italiano", "Japanese", "Magyar", "Polski", "Russkii"]
+# The version of each release's host library, and so the level of the
+# driver in each release folder of the sample kit.
+RELEASE_LEVELS = {"ACAD2000": "6.0.0.0", "ACAD2000i": "7.0.0.0", "ACAD2002": "7.1.0.0",
+                  "ACAD2004": "8.0.0.0", "ACAD2005": "8.1.0.0", "ACAD2006": "8.2.0.0",
+                  "ACAD2007": "9.0.0.0"}
+
+
+def sample_kit():
+    """The full kit as a make_kit tree: every language folder with every
+    release folder, each holding a driver built for that release."""
+    return {f"{lang}/{release}": driver_files(level.replace(".", ","), dll=release >= "ACAD2004")
+            for lang in LANGUAGES for release, level in RELEASE_LEVELS.items()}
+
+
 def make_kit(root, tree):
     """tree maps "Language/Release" (or "Language") to {file name: content};
     content is text, bytes, or None for a folder of that name."""

@@ -4,6 +4,7 @@ folder that Wine sees as drive K: (k/), where hosts and kits are built."""
 import os
 import shutil
 import subprocess
+import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINENV = os.path.join(HERE, "winenv.sh")
@@ -72,3 +73,18 @@ def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiIns
            winpath(work, os.path.join(bin_dir, program))] + list(actions)
     out = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
     return out.stdout.decode("latin-1").replace("\r", "").strip("\n").split("\n")
+
+
+def run_console(work, program, args, timeout=120):
+    """Runs a console program of bin/ under Wine; returns its exit status,
+    standard output and standard error, with Unix line ends. The output goes
+    through files: a Wine service that the run starts keeps a pipe open."""
+    cmd = [WINENV, "run", work, "wine", os.path.join(work, "bin", program)] + list(args)
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        status = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                timeout=timeout).returncode
+        texts = []
+        for f in (out, err):
+            f.seek(0)
+            texts.append(f.read().decode("latin-1").replace("\r\n", "\n"))
+    return status, texts[0], texts[1]

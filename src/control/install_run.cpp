@@ -52,7 +52,7 @@ static void install_for_product(const char *location, const char *driver_folder,
         return;
     // A line giving fewer than four values leaves the rest at 0.
     uint16_t level[HIF_VALUE_COUNT] = {0, 0, 0, 0};
-    if (!read_hif_values(hif_path, "heidiversion", level))
+    if (!read_hif_values(hif_path, driver_level_key, level))
         return;
     FourPartVersion driver_level = {level[0], level[1], level[2], level[3]};
     if (!check_driver_compatibility(driver_level, host_version))

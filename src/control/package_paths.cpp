@@ -4,6 +4,8 @@
 
 #include "text.h"
 
+const char hif_file_name[] = "kap.hif";
+
 bool build_package_folder(char out[PATH_BUFFER_SIZE], const char *current_folder,
                           const char *language_folder, HostRelease release) {
     return concat_bounded(out, PATH_BUFFER_SIZE, current_folder, "\\", language_folder, "\\",
@@ -11,5 +13,5 @@ bool build_package_folder(char out[PATH_BUFFER_SIZE], const char *current_folder
 }
 
 bool build_hif_path(char out[PATH_BUFFER_SIZE], const char *package_folder) {
-    return concat_bounded(out, PATH_BUFFER_SIZE, package_folder, "\\kap.hif");
+    return concat_bounded(out, PATH_BUFFER_SIZE, package_folder, "\\", hif_file_name);
 }

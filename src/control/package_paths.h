@@ -8,5 +8,8 @@
 bool build_package_folder(char out[PATH_BUFFER_SIZE], const char *current_folder,
                           const char *language_folder, HostRelease release);
 
+// The kit's information file in every package folder.
+extern const char hif_file_name[];
+
 // package\kap.hif. False when it would not fit a path buffer.
 bool build_hif_path(char out[PATH_BUFFER_SIZE], const char *package_folder);

@@ -1,30 +1,24 @@
 // The classification of host libraries by digit and minor version.
 #include "release_rules.h"
 
+const ReleaseRow release_table[RELEASE_ROW_COUNT] = {
+    {'6', ANY_MINOR, ACAD2000}, {'7', 0, ACAD2000i}, {'7', 1, ACAD2002}, {'8', 0, ACAD2004},
+    {'8', 1, ACAD2005},         {'8', 2, ACAD2006},  {'9', 0, ACAD2007},
+};
+
 ReleaseVerdict classify_host_release(char digit, uint16_t minor, HostRelease *release) {
-    static const HostRelease family7[] = {ACAD2000i, ACAD2002};
-    static const HostRelease family8[] = {ACAD2004, ACAD2005, ACAD2006};
     *release = RELEASE_NONE;
-    switch (digit) {
-    case '6':
-        *release = ACAD2000;
-        return RELEASE_KNOWN;
-    case '7':
-        if (minor >= 2)
-            return REJECT_NOT_APPLICATION;
-        *release = family7[minor];
-        return RELEASE_KNOWN;
-    case '8':
-        if (minor >= 3)
-            return REJECT_CORRUPTED;
-        *release = family8[minor];
-        return RELEASE_KNOWN;
-    case '9':
-        if (minor != 0)
-            return REJECT_CORRUPTED;
-        *release = ACAD2007;
-        return RELEASE_KNOWN;
-    default:
-        return RELEASE_KNOWN;
+    bool known_digit = false;
+    for (const ReleaseRow &row : release_table) {
+        if (row.digit != digit)
+            continue;
+        known_digit = true;
+        if (row.minor == ANY_MINOR || row.minor == minor) {
+            *release = row.release;
+            return RELEASE_KNOWN;
+        }
     }
+    if (!known_digit)
+        return RELEASE_KNOWN;
+    return digit == '7' ? REJECT_NOT_APPLICATION : REJECT_CORRUPTED;
 }

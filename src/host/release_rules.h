@@ -9,5 +9,19 @@ enum ReleaseVerdict {
     REJECT_CORRUPTED,       // a hcreg8 or hcreg9 library of an unknown minor version
 };
 
+enum { ANY_MINOR = -1 };
+
+// One row of the release table: the library digit and the minor field that
+// give the release (ANY_MINOR: every minor of that digit).
+struct ReleaseRow {
+    char digit;
+    int minor;
+    HostRelease release;
+};
+
+enum { RELEASE_ROW_COUNT = 7 };
+
+extern const ReleaseRow release_table[RELEASE_ROW_COUNT];
+
 // digit is '6'..'9', or 0 when no host library was found.
 ReleaseVerdict classify_host_release(char digit, uint16_t minor, HostRelease *release);

@@ -4,6 +4,8 @@
 
 #include "../control/text.h"
 
+const char driver_level_key[] = "heidiversion";
+
 // Lines are read in pieces of at most 99 bytes, as the kit format allows.
 enum { LINE_BUFFER_SIZE = 100 };
 

@@ -12,6 +12,9 @@ enum HifResult {
 
 enum { HIF_VALUE_COUNT = 4 };
 
+// The key whose values are the driver level.
+extern const char driver_level_key[];
+
 // Values the line does not give keep what they held before.
 HifResult hif_read_file(const char *path, const char *key, uint16_t values[HIF_VALUE_COUNT]);
 

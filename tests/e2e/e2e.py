@@ -86,6 +86,8 @@ def listing(folder):
 
 def run_scenario(scenario, cache):
     script = prepare(scenario, cache)
+    if "run" in scenario:  # a console program's scenario judges its own run
+        return scenario["run"](WORK, DRIVE)
     before = snapshot(DRIVE)
     actions, expected = split_steps(scenario["steps"])
     got = wineharness.run_driver(WORK, script, scenario.get("cwd", "kit"), actions,

@@ -1,0 +1,35 @@
+// What the kit checker asks of a kit, decided from the installer's own
+// tables: which languages each release offers, which minor field a release
+// pins, how long the paths may be, which names Windows' short names match.
+#pragma once
+
+#include <stddef.h>
+
+#include "../control/records.h"
+
+// Whether the installer offers the language folder (an index into the
+// language folder table) for the release.
+bool language_offered(int language, HostRelease release);
+
+// The minor field that every host of the release has; false for a release
+// the release table gives for any minor (ACAD2000).
+bool release_pinned_minor(HostRelease release, uint16_t *minor);
+
+// The longest kit folder path from which the installer can still reach the
+// file name in language\release: its paths hold 259 bytes. Negative when
+// no folder is short enough.
+int longest_kit_folder(const char *language, HostRelease release, const char *name);
+
+// Whether the file search for the pattern ("*.hdi") returns the name only
+// through its 8.3 short name ("x.hdi_old" is X~1.HDI): the long name's
+// extension is longer than the pattern's and begins with it.
+bool short_name_matches(const char *name, const char *pattern);
+
+// kit, the separator, then relative; no separator is doubled, and an empty
+// relative path gives the kit folder itself. False when it does not fit.
+bool join_kit_path(char *out, size_t cap, const char *kit, const char *relative,
+                   const char *separator);
+
+// Whether a progress line is due at now_ms: a second after the start and
+// then once a second (*last_ms starts at the start time).
+bool progress_due(unsigned long now_ms, unsigned long *last_ms);

@@ -1,0 +1,60 @@
+// The kit walk on Windows, through the same file search the installer uses.
+#include "../control/platform.h"
+#include "../control/text.h"
+#include "kit_rules.h"
+#include "kit_walk.h"
+
+const char kit_separator[] = "\\";
+
+static bool is_dot_entry(const char *name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+static FolderState missing_or_unreadable() {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FOLDER_MISSING
+                                                                          : FOLDER_UNREADABLE;
+}
+
+FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing) {
+    char path[MAX_PATH];
+    char pattern[MAX_PATH];
+    if (!join_kit_path(path, MAX_PATH, kit, relative, kit_separator) ||
+        !join_kit_path(pattern, MAX_PATH, path, "*", kit_separator))
+        return FOLDER_UNREADABLE;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return missing_or_unreadable();
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return FOLDER_NOT_A_FOLDER;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? FOLDER_READ : FOLDER_UNREADABLE;
+    bool ok = true;
+    do {
+        if (is_dot_entry(found.cFileName))
+            continue;
+        KitEntry *entry = add_kit_entry(listing);
+        ok = entry != nullptr && concat_bounded(entry->name, PATH_BUFFER_SIZE, found.cFileName);
+        if (ok) {
+            bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entry->kind = folder ? ENTRY_FOLDER : ENTRY_FILE;
+            entry->read_only = !folder && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        }
+    } while (ok && FindNextFileA(search, &found));
+    ok = ok && GetLastError() == ERROR_NO_MORE_FILES;
+    FindClose(search);
+    return ok ? FOLDER_READ : FOLDER_UNREADABLE;
+}
+
+FILE *open_kit_file(const char *kit, const char *relative) {
+    char path[MAX_PATH];
+    if (!join_kit_path(path, MAX_PATH, kit, relative, kit_separator))
+        return nullptr;
+    return fopen(path, "rb");
+}
+
+unsigned long kit_clock_ms() {
+    return GetTickCount();
+}
