@@ -2,8 +2,7 @@
 // file version.
 #include "records.h"
 
-// Folder names of ACAD2000 .. ACAD2007, in release order.
-static const char *const release_folder_names[ACAD2007 - ACAD2000 + 1] = {
+const char *const release_folder_names[RELEASE_COUNT] = {
     "ACAD2000", "ACAD2000i", "ACAD2002", "ACAD2004", "ACAD2005", "ACAD2006", "ACAD2007",
 };
 

@@ -33,6 +33,11 @@ enum HostRelease {
     ACAD2007,
 };
 
+enum { RELEASE_COUNT = 7 };
+
+// Folder names of ACAD2000 .. ACAD2007, in release order.
+extern const char *const release_folder_names[RELEASE_COUNT];
+
 bool is_2004_or_later(HostRelease release);
 
 // The release's folder name, or "" for none.

@@ -3,7 +3,7 @@
 
 #include "../control/text.h"
 
-static const char *const language_folder_table[LANGUAGE_COUNT] = {
+const char *const language_folder_table[LANGUAGE_COUNT] = {
     "Cesky",    "ChineseS", "ChineseT", "Deutsch", "English", "Espanol",
     "Francais", "Italiano", "Japanese", "Magyar",  "Polski",  "Russkii",
 };

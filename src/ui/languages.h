@@ -5,6 +5,9 @@
 
 enum { LANGUAGE_COUNT = 12 };
 
+// The kit's language folders, in the kit's order.
+extern const char *const language_folder_table[LANGUAGE_COUNT];
+
 // Filled once during static initialisation; its first three entries are
 // offered only for 2004 and later releases.
 extern const char *language_display_list[LANGUAGE_COUNT];
