@@ -74,6 +74,8 @@ def main(args):
               f"{results['emulated'][1] / results['native'][1]:.1f}x")
     for name, value in rows:
         print(f"{name}: {value}")
+    if "--fresh-image" in args:
+        shutil.rmtree(os.environ["KAP_VM_CACHE"], ignore_errors=True)
 
 
 if __name__ == "__main__":
