@@ -38,6 +38,7 @@ setup:
 
 check: setup
 	@$(MAKE) --no-print-directory exe dlgdriver kapkit native lint
+	@python3 tools/vm.py mode >/dev/null
 	@cd $(NATIVE_DIR) && ctest --output-on-failure
 
 # Static analysis: every source as the Windows build sees it, the portable

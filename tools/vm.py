@@ -111,8 +111,11 @@ def build_image(image):
           flush=True)
     started = time.monotonic()
     if subprocess.run([BUILD_IMAGE, building]).returncode != 0:
+        log = os.path.join(cache_root(), "failed-build.log")
+        if os.path.exists(os.path.join(building, "build.log")):
+            shutil.copy(os.path.join(building, "build.log"), log)
         shutil.rmtree(building, ignore_errors=True)
-        fail("vm: the guest image could not be built (see the message above)")
+        fail(f"vm: the guest image could not be built; the end of {log}:\n" + tail(read(log)))
     print(f"vm: image made in {time.monotonic() - started:.0f} s; first boot makes "
           "its Wine prefix", flush=True)
     provision(building)
@@ -334,7 +337,7 @@ if __name__ == "__main__":
     if sys.argv[1:] == ["mode"]:
         kind, why = mode()
         print(kind, file=sys.stdout)
-        print(describe(kind, why), file=sys.stderr)
+        print("e2e: " + describe(kind, why), file=sys.stderr)
     elif sys.argv[1:] == ["image"]:
         print(ensure_image())
     else:
