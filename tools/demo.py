@@ -85,24 +85,17 @@ def run_here():
 
 
 def run_in_guest():
-    def fill(x):
-        vm.copy_programs(WIN32, x)
-        for release in kapfixtures.RELEASE_LEVELS.values():
-            kapfixtures.host_library(LIBCACHE, release)
-        shutil.copytree(LIBCACHE, os.path.join(x, "libcache"))
-        os.makedirs(os.path.join(x, "shots"))
-
-    vm.start(WORK, fill)
+    vm.start(WORK, WIN32, LIBCACHE, kapfixtures.RELEASE_LEVELS.values())
     try:
         rc = vm.request(WORK, vm.guest_python(
-            ["tools/demo.py", vm.GUEST_X + "/win32"],
-            {"KAP_DEMO_WORK": vm.GUEST_WORK, "KAP_DEMO_LIBCACHE": vm.GUEST_X + "/libcache",
-             "KAP_DEMO_SHOTS": vm.GUEST_X + "/shots"}), timeout=1800)
+            ["tools/demo.py", vm.GUEST_WIN32],
+            {"KAP_DEMO_WORK": vm.GUEST_WORK, "KAP_DEMO_LIBCACHE": vm.GUEST_LIBCACHE,
+             "KAP_DEMO_SHOTS": vm.GUEST_OUT}), timeout=1800)
     finally:
         vm.stop(WORK)
     if rc == 0:
         os.makedirs(os.path.join(OUT, "shots"), exist_ok=True)
-        to_png(os.path.join(vm.exchange(WORK), "shots"), os.path.join(OUT, "shots"))
+        to_png(os.path.join(vm.exchange(WORK), "out"), os.path.join(OUT, "shots"))
     return rc
 
 

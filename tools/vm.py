@@ -21,6 +21,8 @@ import sys
 import tempfile
 import time
 
+import kapfixtures
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 BUILD_IMAGE = os.path.join(HERE, "vm", "build-image.sh")
@@ -29,6 +31,9 @@ GUEST_INIT = os.path.join(HERE, "vm", "guest-init.sh")
 RECIPE = [BUILD_IMAGE, os.path.join(HERE, "winenv.sh")]
 GUEST_WORK = "/var/lib/kapvm/work"  # where the image keeps its Wine prefix
 GUEST_X = "/kapx"
+GUEST_WIN32 = GUEST_X + "/win32"        # the build's Windows programs
+GUEST_LIBCACHE = GUEST_X + "/libcache"  # host libraries, built here
+GUEST_OUT = GUEST_X + "/out"            # files the guest hands back
 
 BOOT_SECONDS = 600       # kernel to first request; about 15 s on 2 cores
 PROVISION_SECONDS = 1800  # first boot of a new image: Wine prefix made
@@ -238,15 +243,22 @@ def running_guest(work):
     return int(pid) if pid and alive(int(pid)) else None
 
 
-def start(work, fill):
-    """Boots a guest for work; fill(x) first puts what it needs into the
-    exchange folder. Ends the run with a message if the guest does not come up."""
+def start(work, win32_dir, libcache, versions):
+    """Boots a guest for work, handing it every Windows program of the build
+    and the host libraries of the given versions (the guest has no compiler).
+    Ends the run with a message if the guest does not come up."""
     stop(work)
     image = ensure_image()
     x = exchange(work)
     shutil.rmtree(state_dir(work), ignore_errors=True)
-    os.makedirs(x)
-    fill(x)
+    os.makedirs(os.path.join(x, "win32"))
+    os.makedirs(os.path.join(x, "out"))
+    for name in os.listdir(win32_dir):
+        if name.endswith(".exe"):
+            shutil.copy(os.path.join(win32_dir, name), os.path.join(x, "win32"))
+    for version in versions:
+        kapfixtures.host_library(libcache, version)
+    shutil.copytree(libcache, os.path.join(x, "libcache"))
     console = os.path.join(state_dir(work), "console.log")
     pgid = boot(image, x, "serve", console)
     with open(os.path.join(state_dir(work), "qemu.pid"), "w") as f:
@@ -322,15 +334,6 @@ def stop(work):
     pid_file = os.path.join(state_dir(work), "qemu.pid")
     if os.path.exists(pid_file):
         os.remove(pid_file)
-
-
-def copy_programs(win32_dir, x):
-    """Every Windows program of the build, for the guest's Wine."""
-    os.makedirs(os.path.join(x, "win32"))
-    for name in os.listdir(win32_dir):
-        if name.endswith(".exe"):
-            shutil.copy(os.path.join(win32_dir, name), os.path.join(x, "win32"))
-    return GUEST_X + "/win32"
 
 
 if __name__ == "__main__":

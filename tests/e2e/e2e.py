@@ -16,7 +16,6 @@ import hashlib
 import importlib
 import os
 import re
-import shutil
 import sys
 import time
 
@@ -142,18 +141,9 @@ def host_libraries():
     return versions
 
 
-def fill_exchange(x):
-    """What the guest needs from here: the programs, and the host libraries
-    (the guest has no compiler)."""
-    vm.copy_programs(WIN32, x)
-    for version in sorted(host_libraries(), key=str):
-        kapfixtures.host_library(LIBCACHE, version)
-    shutil.copytree(LIBCACHE, os.path.join(x, "libcache"))
-
-
 def in_guest(*args, timeout):
-    env = {"KAP_E2E_WORK": vm.GUEST_WORK, "KAP_WIN32_DIR": vm.GUEST_X + "/win32",
-           "KAP_E2E_LIBCACHE": vm.GUEST_X + "/libcache"}
+    env = {"KAP_E2E_WORK": vm.GUEST_WORK, "KAP_WIN32_DIR": vm.GUEST_WIN32,
+           "KAP_E2E_LIBCACHE": vm.GUEST_LIBCACHE}
     return vm.request(WORK, vm.guest_python([os.path.relpath(__file__, ROOT)] + list(args),
                                             env), timeout)
 
@@ -175,7 +165,7 @@ def start():
             wineharness.stop(WORK)  # no Xvfb left behind
             raise
         return 0
-    vm.start(WORK, fill_exchange)
+    vm.start(WORK, WIN32, LIBCACHE, sorted(host_libraries(), key=str))
     rc = in_guest("start", timeout=vm.BOOT_SECONDS)
     if rc != 0:
         vm.stop(WORK)
