@@ -5,55 +5,48 @@
 
 #include "../package/hif_reader.h"
 #include "../ui/languages.h"
+#include "kit_kinds.h"
 #include "kit_walk.h"
-
-// Errors first: what would fail on a customer's PC.
-enum FindingKind {
-    KIT_FOLDER_MISSING,
-    KIT_FOLDER_NOT_A_FOLDER,
-    KIT_FOLDER_UNREADABLE,
-    KIT_HIF_MISSING,
-    KIT_HIF_UNREADABLE,
-    KIT_LEVEL_MISSING,
-    KIT_MINOR_MISMATCH,
-    KIT_FILE_MISSING,
-    KIT_FILE_UNREADABLE,
-    KIT_PATH_TOO_LONG,
-    // Warnings: what would surprise.
-    KIT_LEVEL_DIFFERS,
-    KIT_SEVERAL_MATCHES,
-    KIT_SHORT_NAME_MATCH,
-    KIT_FOLDER_LIKE_FILE,
-    KIT_OPTIONAL_FILE_MISSING,
-    KIT_OPTIONAL_FILE_UNREADABLE,
-    KIT_READ_ONLY,
-    KIT_PATH_LONG,
-    KIT_FINDING_KINDS
-};
-
-bool is_error(FindingKind kind);
 
 struct Finding {
     FindingKind kind;
     int language;                // index into the language folder table
     int release;                 // 0 for ACAD2000 .. 6; -1: the language folder itself
     char file[PATH_BUFFER_SIZE]; // a name in the folder, a pattern, or ""
+    char text[PATH_BUFFER_SIZE]; // the other name of a pair, or the heidiversion line read
     int step;                    // the deployment step whose pattern it is about, or -1
     FourPartVersion level;       // the folder's driver level
     FourPartVersion other_level; // the level most other languages have
-    int number;                  // a count, a minor field or a path length
+    int number;                  // a count, a field, a path length, a release or a byte
+    int error;                   // the system's code, or the name's NameTrouble
+    int more;                    // findings of the kind in the folder left out after it
 };
+
+// A flood of one kind of finding in one folder is cut after this many.
+enum { FINDINGS_SHOWN_PER_FOLDER = 20 };
 
 enum Mark { MARK_NOT_OFFERED, MARK_OK, MARK_WARNING, MARK_ERROR };
 
-// The driver levels read so far, per language and release.
+// The driver levels read so far, per language and release, with the
+// heidiversion lines that gave them.
 struct KitLevels {
     FourPartVersion level[LANGUAGE_COUNT][RELEASE_COUNT];
     bool read[LANGUAGE_COUNT][RELEASE_COUNT];
+    char line[LANGUAGE_COUNT][RELEASE_COUNT][HIF_LINE_SIZE];
+};
+
+// What the folder given as the kit holds, when it is not a kit.
+enum KitShape {
+    SHAPE_KIT,             // at least one language folder
+    SHAPE_NOTHING_KNOWN,   // no language, release or kit file
+    SHAPE_LANGUAGE_FOLDER, // release folders: a language folder given by mistake
+    SHAPE_RELEASE_FOLDER,  // kap.hif: a release folder given by mistake
 };
 
 struct KitReport {
     FolderState kit_state;
+    int kit_error; // the system's code when the kit folder cannot be read
+    KitShape shape;
     bool out_of_memory;
     int folders_checked;
     int errors;
@@ -75,12 +68,14 @@ void free_kit_report(KitReport *report);
 // sorted entries give.
 void judge_listing(const KitListing &listing, int language, int release, KitReport *report);
 
-// Adds the findings of one kap.hif read and records the level it gave.
-void judge_level(HifResult result, const FourPartVersion &level, const char *hif_name, int language,
-                 int release, KitReport *report);
+// Adds the findings of one kap.hif read and records the level it gave;
+// line is the heidiversion line as read.
+void judge_level(HifResult result, const FourPartVersion &level, const char *line,
+                 const char *hif_name, int language, int release, KitReport *report);
 
-// Compares the levels of each release across languages, sorts the findings
-// by folder and kind, counts them and sets the marks.
+// Compares the levels of each release across languages and releases,
+// sorts the findings by folder and kind, counts them, cuts floods and sets
+// the marks.
 void finish_kit_report(KitReport *report);
 
 // The deployment step whose pattern the entry's name matches, among those

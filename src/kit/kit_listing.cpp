@@ -19,6 +19,7 @@ KitEntry *add_kit_entry(KitListing *listing) {
     entry->name[0] = '\0';
     entry->kind = ENTRY_OTHER;
     entry->read_only = false;
+    entry->empty = false;
     return entry;
 }
 
@@ -29,8 +30,19 @@ void free_kit_listing(KitListing *listing) {
     listing->capacity = 0;
 }
 
-static int by_name(const void *a, const void *b) {
-    return strcmp(static_cast<const KitEntry *>(a)->name, static_cast<const KitEntry *>(b)->name);
+static int folded(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+}
+
+static int by_name(const void *pa, const void *pb) {
+    const char *a = static_cast<const KitEntry *>(pa)->name;
+    const char *b = static_cast<const KitEntry *>(pb)->name;
+    size_t i = 0;
+    while (a[i] != '\0' &&
+           folded(static_cast<unsigned char>(a[i])) == folded(static_cast<unsigned char>(b[i])))
+        ++i;
+    int order = folded(static_cast<unsigned char>(a[i])) - folded(static_cast<unsigned char>(b[i]));
+    return order != 0 ? order : strcmp(a, b);
 }
 
 void sort_kit_listing(KitListing *listing) {

@@ -3,30 +3,10 @@
 #include <string.h>
 
 #include "../package/deploy_steps.h"
-
-static const char *const codes[KIT_FINDING_KINDS] = {
-    "folder-missing",
-    "folder-not-a-folder",
-    "folder-unreadable",
-    "hif-missing",
-    "hif-unreadable",
-    "level-missing",
-    "minor-mismatch",
-    "file-missing",
-    "file-unreadable",
-    "path-too-long",
-    "level-differs",
-    "several-matches",
-    "short-name-match",
-    "folder-named-like-file",
-    "optional-file-missing",
-    "optional-file-unreadable",
-    "read-only",
-    "path-long",
-};
+#include "kit_rules.h"
 
 const char *finding_code(FindingKind kind) {
-    return codes[kind];
+    return finding_kinds[kind].code;
 }
 
 static const char *const mark_words[] = {"-", "ok", "warning", "ERROR"};
@@ -41,126 +21,157 @@ static void first_line(char *out, size_t cap, const char *message) {
     out[len] = '\0';
 }
 
-static const char *const cannot_open_hif = "the installer cannot open its kap.hif and stops";
+// Text as read, with each byte outside printable ASCII written as \xNN, so
+// that a byte order mark or a control byte shows; a last line feed is dropped.
+static void escape_text(const char *text, char *out, size_t cap) {
+    size_t len = 0;
+    for (; *text != '\0' && !(text[0] == '\n' && text[1] == '\0'); ++text) {
+        unsigned char c = static_cast<unsigned char>(*text);
+        char piece[8];
+        snprintf(piece, sizeof(piece), c < 0x20 || c >= 0x7f ? "\\x%02x" : "%c", c);
+        size_t piece_len = strlen(piece);
+        if (len + piece_len >= cap)
+            break;
+        memcpy(out + len, piece, piece_len);
+        len += piece_len;
+    }
+    out[len] = '\0';
+}
 
-void finding_reason(const Finding &f, char *out, size_t cap) {
-    char said[PATH_BUFFER_SIZE] = "";
-    const char *pattern = f.step >= 0 ? deploy_steps[f.step].pattern : "";
-    if (f.step >= 0)
-        first_line(said, sizeof(said),
-                   f.kind == KIT_FILE_MISSING || f.kind == KIT_OPTIONAL_FILE_MISSING
-                       ? deploy_steps[f.step].missing_message
-                       : deploy_steps[f.step].copy_failed_message);
-    const FourPartVersion &l = f.level;
-    const FourPartVersion &o = f.other_level;
-    const char *release = f.release >= 0 ? release_folder_names[f.release] : "";
-    switch (f.kind) {
-    case KIT_FOLDER_MISSING:
-        snprintf(out, cap, "the folder is missing: %s",
-                 f.release < 0 ? "no release can be installed in this language" : cannot_open_hif);
-        break;
-    case KIT_FOLDER_NOT_A_FOLDER:
-        snprintf(out, cap, "a file stands where the folder should be: %s",
-                 f.release < 0 ? "no release can be installed in this language" : cannot_open_hif);
-        break;
-    case KIT_FOLDER_UNREADABLE:
-        snprintf(out, cap,
-                 "the folder cannot be read (permissions, or a link that is broken or "
-                 "loops): nothing in it can be installed");
-        break;
-    case KIT_HIF_MISSING:
-        snprintf(out, cap, "there is no kap.hif: %s", cannot_open_hif);
-        break;
-    case KIT_HIF_UNREADABLE:
-        snprintf(out, cap, "cannot be read (permissions, a folder, or a broken link): %s",
-                 cannot_open_hif);
-        break;
-    case KIT_LEVEL_MISSING:
-        snprintf(out, cap,
-                 "has no heidiversion line: the installer stops, telling the user that "
-                 "information is missing in the HIF file");
-        break;
-    case KIT_MINOR_MISMATCH:
-        snprintf(out, cap,
-                 "heidiversion %u.%u.%u.%u has minor field %u, but every %s host has %d: the "
-                 "installer refuses the driver with its DDK message",
-                 l.major, l.minor, l.build, l.revision, l.minor, release, f.number);
-        break;
-    case KIT_FILE_MISSING:
-        snprintf(out, cap, "no file matches: the installer stops with \"%s\"", said);
-        break;
-    case KIT_FILE_UNREADABLE:
-        snprintf(out, cap, "cannot be read: the installer stops with \"%s\"", said);
-        break;
-    case KIT_PATH_TOO_LONG:
-        snprintf(out, cap,
-                 "the name is so long that no kit folder is short enough for the "
-                 "installer's 259-character paths");
-        break;
-    case KIT_LEVEL_DIFFERS:
-        snprintf(out, cap,
-                 "heidiversion %u.%u.%u.%u differs from the %u.%u.%u.%u of %d languages' %s "
-                 "folders: users of some languages are refused where others are not",
-                 l.major, l.minor, l.build, l.revision, o.major, o.minor, o.build, o.revision,
-                 f.number, release);
-        break;
-    case KIT_SEVERAL_MATCHES:
-        snprintf(out, cap,
-                 "one of %d files matching %s: the installer copies only one, and which one "
-                 "depends on the file system's order",
-                 f.number, pattern);
-        break;
-    case KIT_SHORT_NAME_MATCH:
-        snprintf(out, cap,
-                 "Windows' short name of this file matches %s: the installer skips it, but other "
-                 "tools would take it",
-                 pattern);
-        break;
-    case KIT_FOLDER_LIKE_FILE:
-        snprintf(out, cap,
-                 "a folder whose name matches %s: when the file system lists it first, the "
-                 "installer stops with \"%s\"",
-                 pattern, said);
-        break;
-    case KIT_OPTIONAL_FILE_MISSING:
-        snprintf(out, cap, "no file matches: the user is told \"%s\"", said);
-        break;
-    case KIT_OPTIONAL_FILE_UNREADABLE:
-        snprintf(out, cap, "cannot be read: the user is told \"%s\"", said);
-        break;
-    case KIT_READ_ONLY:
-        snprintf(out, cap,
-                 "is read-only: the installed copy is not, but tools that update or "
-                 "remove the kit's files may fail on it");
-        break;
-    case KIT_PATH_LONG:
-        snprintf(out, cap,
-                 "the kit must sit in a folder whose path has at most %d characters, or the "
-                 "installer's 259-character paths cannot reach this file",
+static void name_trouble(const Finding &f, const char *name, char *out, size_t cap) {
+    switch (static_cast<NameTrouble>(f.error)) {
+    case NAME_REFUSED_BYTE:
+        snprintf(out, cap, "the name holds the byte 0x%02x, which Windows refuses in names",
                  f.number);
         break;
-    case KIT_FINDING_KINDS:
-        out[0] = '\0';
+    case NAME_NOT_ASCII:
+        snprintf(out, cap,
+                 "the name holds the byte 0x%02x, outside printable ASCII: which character it is "
+                 "depends on the code page of the PC",
+                 f.number);
+        break;
+    case NAME_DEVICE:
+        snprintf(out, cap, "\"%s\" is a device name that Windows reserves", name);
+        break;
+    case NAME_TRAILING:
+    case NAME_FINE:
+        snprintf(out, cap, "the name ends in a %s, which Windows drops",
+                 f.number == ' ' ? "space" : "dot");
         break;
     }
 }
 
-// Bytes that would move a terminal's cursor or colour are shown as "?".
-static void print_plain(FILE *out, const char *text) {
+// What was found, with the finding's own details.
+static void finding_detail(const Finding &f, char *out, size_t cap) {
+    char name[PATH_BUFFER_SIZE * 4];
+    char text[PATH_BUFFER_SIZE * 4];
+    char why[256] = "";
+    escape_text(f.file, name, sizeof(name));
+    escape_text(f.text, text, sizeof(text));
+    if (f.error != 0 && f.kind != KIT_NAME_REFUSED && f.kind != KIT_NAME_UNPORTABLE)
+        describe_walk_error(f.error, why, sizeof(why));
+    const char *pattern = f.step >= 0 ? deploy_steps[f.step].pattern : "";
+    const char *release = f.release >= 0 ? release_folder_names[f.release] : "";
+    const FourPartVersion &l = f.level;
+    const FourPartVersion &o = f.other_level;
+    char line[PATH_BUFFER_SIZE * 4 + 64];
+    snprintf(line, sizeof(line), "heidiversion line \"%s\" gives %u.%u.%u.%u", text, l.major,
+             l.minor, l.build, l.revision);
+    switch (f.kind) {
+    case KIT_FOLDER_UNREADABLE:
+        snprintf(out, cap,
+                 f.number == 1 ? "the folder's names can be listed, but nothing in it opened (%s)"
+                               : "the folder cannot be read (%s)",
+                 why);
+        return;
+    case KIT_HIF_UNREADABLE:
+    case KIT_FILE_UNREADABLE:
+    case KIT_OPTIONAL_FILE_UNREADABLE:
+        snprintf(out, cap, "cannot be read (%s)",
+                 f.error != 0 ? why : "not a plain file: a folder, a device, or a broken link");
+        return;
+    case KIT_LEVEL_MISSING:
+        if (f.text[0] == '\0')
+            break;
+        snprintf(out, cap, "has no heidiversion line; the nearest is \"%s\"", text);
+        return;
+    case KIT_LEVEL_ZERO:
+        snprintf(out, cap, "%s: 0.0.0.0, as empty or missing numbers read", line);
+        return;
+    case KIT_MINOR_MISMATCH:
+        snprintf(out, cap, "%s, whose minor field %u no %s host has (every one has %d)", line,
+                 l.minor, release, f.number);
+        return;
+    case KIT_LEVEL_OF_OTHER_RELEASE:
+        snprintf(out, cap, "%s, whose major and minor fields %u.%u the %s column also has", line,
+                 l.major, l.minor, release_folder_names[f.number]);
+        return;
+    case KIT_MAJOR_UNUSUAL:
+        snprintf(out, cap, "%s, but every %s host's library hcreg%d.dll has the major field %d",
+                 line, release, f.number, f.number);
+        return;
+    case KIT_LEVEL_DIFFERS:
+        snprintf(out, cap, "%s, not the %u.%u.%u.%u of %d languages' %s folders", line, o.major,
+                 o.minor, o.build, o.revision, f.number, release);
+        return;
+    case KIT_FOLDER_LIKE_FILE:
+    case KIT_SHORT_NAME_MATCH:
+        snprintf(out, cap, "%s (%s)", finding_kinds[f.kind].meaning, pattern);
+        return;
+    case KIT_SEVERAL_MATCHES:
+        snprintf(out, cap, "one of %d files matching %s", f.number, pattern);
+        return;
+    case KIT_NAME_REFUSED:
+    case KIT_NAME_UNPORTABLE:
+        name_trouble(f, name, out, cap);
+        return;
+    case KIT_CASE_TWINS:
+        snprintf(out, cap, "\"%s\" and \"%s\" differ only in the case of letters", name, text);
+        return;
+    case KIT_PATH_LONG:
+        snprintf(out, cap, "the kit must sit in a folder whose path has at most %d characters",
+                 f.number);
+        return;
+    default:
+        break;
+    }
+    snprintf(out, cap, "%s", finding_kinds[f.kind].meaning);
+}
+
+void finding_reason(const Finding &f, char *out, size_t cap) {
+    const FindingKindRow &row = finding_kinds[f.kind];
+    char said[PATH_BUFFER_SIZE] = "";
+    if (f.step >= 0 && row.quoted != STEP_MESSAGE_NONE)
+        first_line(said, sizeof(said),
+                   row.quoted == STEP_MESSAGE_MISSING ? deploy_steps[f.step].missing_message
+                                                      : deploy_steps[f.step].copy_failed_message);
+    char detail[REASON_SIZE - 512];
+    char then[512];
+    finding_detail(f, detail, sizeof(detail));
+    // The table's texts hold at most one %s, the step's message.
+    snprintf(then, sizeof(then), row.installer, said);
+    snprintf(out, cap, "%s: %s", detail, then);
+}
+
+void print_plain(FILE *out, const char *text) {
     for (; *text != '\0'; ++text) {
         unsigned char c = static_cast<unsigned char>(*text);
         fputc(c < 0x20 || c == 0x7f ? '?' : c, out);
     }
 }
 
-static void print_place(FILE *out, const Finding &f) {
+static void print_place(FILE *out, const Finding &f, bool with_file) {
     fputs(language_folder_table[f.language], out);
     if (f.release >= 0)
         fprintf(out, "%s%s", kit_separator, release_folder_names[f.release]);
-    if (f.file[0] != '\0') {
+    if (with_file && f.file[0] != '\0') {
         fputs(kit_separator, out);
         print_plain(out, f.file);
     }
+}
+
+static const char *severity_word(const Finding &f) {
+    return is_error(f.kind) ? "error" : "warning";
 }
 
 // Columns of ten characters; the last one ends the line.
@@ -190,11 +201,17 @@ void print_kit_text(FILE *out, const char *kit, const KitReport &report) {
     fputs("(ok: nothing found; warning, ERROR: see below; -: not offered for this release)\n", out);
     for (int i = 0; i < report.count; ++i) {
         const Finding &f = report.findings[i];
-        char reason[1024];
+        char reason[REASON_SIZE];
         finding_reason(f, reason, sizeof(reason));
-        fprintf(out, "%s%-9s", i == 0 ? "\n" : "", is_error(f.kind) ? "error" : "warning");
-        print_place(out, f);
+        fprintf(out, "%s%-9s", i == 0 ? "\n" : "", severity_word(f));
+        print_place(out, f, true);
         fprintf(out, ": %s\n", reason);
+        if (f.more > 0) {
+            fprintf(out, "%-9s", severity_word(f));
+            print_place(out, f, false);
+            fprintf(out, ": %d more %s finding%s like the above\n", f.more, finding_code(f.kind),
+                    plural(f.more));
+        }
     }
 }
 
@@ -210,6 +227,14 @@ void print_json_string(FILE *out, const char *text) {
             fputc(c, out);
     }
     fputc('"', out);
+}
+
+void print_kit_json_failure(FILE *out, const char *kit, const char *reason) {
+    fputs("{\n  \"kit\": ", out);
+    print_json_string(out, kit);
+    fputs(",\n  \"error\": ", out);
+    print_json_string(out, reason);
+    fputs("\n}\n", out);
 }
 
 void print_kit_json(FILE *out, const KitReport &report) {
@@ -230,10 +255,10 @@ void print_kit_json(FILE *out, const KitReport &report) {
     fputs("\n  },\n  \"findings\": [", out);
     for (int i = 0; i < report.count; ++i) {
         const Finding &f = report.findings[i];
-        char reason[1024];
+        char reason[REASON_SIZE];
         finding_reason(f, reason, sizeof(reason));
         fprintf(out, "%s\n    {\"severity\": \"%s\", \"code\": \"%s\", \"language\": \"%s\", ",
-                i == 0 ? "" : ",", is_error(f.kind) ? "error" : "warning", finding_code(f.kind),
+                i == 0 ? "" : ",", severity_word(f), finding_code(f.kind),
                 language_folder_table[f.language]);
         if (f.release >= 0)
             fprintf(out, "\"release\": \"%s\", \"file\": ", release_folder_names[f.release]);
@@ -242,7 +267,7 @@ void print_kit_json(FILE *out, const KitReport &report) {
         print_json_string(out, f.file);
         fputs(", \"reason\": ", out);
         print_json_string(out, reason);
-        fputs("}", out);
+        fprintf(out, ", \"more\": %d}", f.more);
     }
     fputs(report.count > 0 ? "\n  ]\n}\n" : "]\n}\n", out);
 }

@@ -10,12 +10,21 @@
 // A short stable name of the kind, for pipelines ("file-missing").
 const char *finding_code(FindingKind kind);
 
+// A finding's reason fits this many bytes.
+enum { REASON_SIZE = 4096 };
+
 // The reason in a kit builder's words.
 void finding_reason(const Finding &finding, char *out, size_t cap);
 
 void print_kit_text(FILE *out, const char *kit, const KitReport &report);
 
 void print_kit_json(FILE *out, const KitReport &report);
+
+// One JSON object for a kit that could not be checked: the kit and why.
+void print_kit_json_failure(FILE *out, const char *kit, const char *reason);
+
+// Text for a terminal: bytes that would move its cursor or colour are "?".
+void print_plain(FILE *out, const char *text);
 
 // The string as a JSON string literal. Names are bytes in whatever code page
 // made them, so each byte outside printable ASCII is written as \u00XX.

@@ -28,6 +28,52 @@ bool release_pinned_minor(HostRelease release, uint16_t *minor) {
     return false;
 }
 
+char release_library_digit(HostRelease release) {
+    for (const ReleaseRow &row : release_table) {
+        if (row.release == release)
+            return row.digit;
+    }
+    return '\0';
+}
+
+static bool is_device_name(const char *name) {
+    static const char *const devices[] = {"CON", "PRN", "AUX", "NUL"};
+    size_t len = strcspn(name, ".");
+    char base[5] = "";
+    if (len > 4)
+        return false;
+    memcpy(base, name, len);
+    base[len] = '\0';
+    for (const char *device : devices) {
+        if (ascii_equal_nocase(base, device))
+            return true;
+    }
+    // COM1 .. COM9 and LPT1 .. LPT9.
+    base[3] = '\0';
+    return len == 4 && name[3] >= '1' && name[3] <= '9' &&
+           (ascii_equal_nocase(base, "COM") || ascii_equal_nocase(base, "LPT"));
+}
+
+NameTrouble windows_name_trouble(const char *name, int *byte) {
+    for (const char *at = name; *at != '\0'; ++at) {
+        unsigned char c = static_cast<unsigned char>(*at);
+        *byte = c;
+        if (c < 0x20 || strchr("\\/:*?\"<>|", c) != nullptr)
+            return NAME_REFUSED_BYTE;
+    }
+    for (const char *at = name; *at != '\0'; ++at) {
+        unsigned char c = static_cast<unsigned char>(*at);
+        *byte = c;
+        if (c >= 0x7f)
+            return NAME_NOT_ASCII;
+    }
+    size_t len = strlen(name);
+    *byte = len > 0 ? static_cast<unsigned char>(name[len - 1]) : 0;
+    if (is_device_name(name))
+        return NAME_DEVICE;
+    return len > 0 && (name[len - 1] == ' ' || name[len - 1] == '.') ? NAME_TRAILING : NAME_FINE;
+}
+
 int longest_kit_folder(const char *language, HostRelease release, const char *name) {
     // The package folder as the installer builds it, less the kit folder,
     // then the file name the installer opens in it.

@@ -15,6 +15,20 @@ bool language_offered(int language, HostRelease release);
 // the release table gives for any minor (ACAD2000).
 bool release_pinned_minor(HostRelease release, uint16_t *minor);
 
+// The digit N of the host library hcregN.dll of the release's hosts.
+char release_library_digit(HostRelease release);
+
+enum NameTrouble {
+    NAME_FINE,
+    NAME_REFUSED_BYTE, // a control byte or one of \ / : * ? " < > |
+    NAME_NOT_ASCII,    // its meaning depends on the code page of the PC
+    NAME_DEVICE,       // CON, PRN, AUX, NUL, COM1..9, LPT1..9, with any extension
+    NAME_TRAILING,     // a last space or dot, which Windows drops
+};
+
+// Why Windows cannot hold the name as it is; *byte is the byte at fault.
+NameTrouble windows_name_trouble(const char *name, int *byte);
+
 // The longest kit folder path from which the installer can still reach the
 // file name in language\release: its paths hold 259 bytes. Negative when
 // no folder is short enough.

@@ -18,6 +18,7 @@ struct KitEntry {
     char name[PATH_BUFFER_SIZE];
     EntryKind kind;
     bool read_only; // what Windows shows as the read-only attribute
+    bool empty;     // a file of no bytes
 };
 
 struct KitListing {
@@ -26,7 +27,13 @@ struct KitListing {
     int capacity;
 };
 
-enum FolderState { FOLDER_READ, FOLDER_MISSING, FOLDER_NOT_A_FOLDER, FOLDER_UNREADABLE };
+enum FolderState {
+    FOLDER_READ,
+    FOLDER_MISSING,
+    FOLDER_NOT_A_FOLDER,
+    FOLDER_UNREADABLE,   // *error tells why
+    FOLDER_UNSEARCHABLE, // its names can be listed, but nothing in it opened
+};
 
 // A path inside the kit: a language folder, a release folder and a name.
 enum { KIT_RELATIVE_SIZE = 3 * PATH_BUFFER_SIZE };
@@ -35,11 +42,18 @@ enum { KIT_RELATIVE_SIZE = 3 * PATH_BUFFER_SIZE };
 extern const char kit_separator[];
 
 // Adds the entries of the folder kit/relative ("" for the kit itself) to the
-// empty listing, without "." and "..", in the platform's order.
-FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing);
+// empty listing, without "." and "..", in the platform's order. A path
+// inside the kit is reached from the kit folder, so a kit deep in a long
+// build path is walked like any other. When the folder cannot be read,
+// *error is the system's code (errno, or GetLastError on Windows).
+FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing, int *error);
 
-// The file kit/relative opened for reading as bytes, or null.
-FILE *open_kit_file(const char *kit, const char *relative);
+// The file kit/relative opened for reading as bytes; null with the
+// system's code in *error.
+FILE *open_kit_file(const char *kit, const char *relative, int *error);
+
+// The system's own words for a code of the two above.
+void describe_walk_error(int error, char *out, size_t cap);
 
 // Milliseconds from some fixed moment, for progress reports.
 unsigned long kit_clock_ms();
@@ -49,8 +63,9 @@ KitEntry *add_kit_entry(KitListing *listing);
 
 void free_kit_listing(KitListing *listing);
 
-// Sorts the entries by their bytes, so that every platform judges them in
-// one order.
+// Sorts the entries by their names with ASCII letters folded to one case,
+// then by their bytes, so that every platform judges them in one order and
+// names that Windows takes for one stand side by side.
 void sort_kit_listing(KitListing *listing);
 
 // The first entry whose name equals name but for the case of ASCII

@@ -1,70 +1,108 @@
-// The kit walk on the vendor's Linux build server.
+// The kit walk on the vendor's Linux build server. Every path inside the kit
+// is opened from the kit folder itself, so that only the kit's own path has
+// to fit the system's limit.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "../control/text.h"
-#include "kit_rules.h"
 #include "kit_walk.h"
 
 const char kit_separator[] = "/";
-
-// Links are described by what they point to, as Windows shows them; stat
-// gives up on a loop, which then reads as an entry that cannot be read.
-static void describe_entry(int folder, KitEntry *entry) {
-    struct stat st;
-    if (fstatat(folder, entry->name, &st, 0) != 0)
-        return;
-    entry->kind = S_ISREG(st.st_mode)   ? ENTRY_FILE
-                  : S_ISDIR(st.st_mode) ? ENTRY_FOLDER
-                                        : ENTRY_OTHER;
-    entry->read_only = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
 
 static bool is_dot_entry(const char *name) {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
 
-FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing) {
-    char path[PATH_MAX];
-    if (!join_kit_path(path, PATH_MAX, kit, relative, kit_separator))
-        return FOLDER_UNREADABLE;
+// kit/relative opened with the flags; -1 with errno set when it cannot be.
+static int open_in_kit(const char *kit, const char *relative, int flags) {
+    int top = open(kit, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0 || relative[0] == '\0')
+        return top;
+    int opened = openat(top, relative, flags | O_CLOEXEC);
+    int saved = errno;
+    close(top);
+    errno = saved;
+    return opened;
+}
+
+static FolderState folder_state_of(int error) {
+    return error == ENOENT    ? FOLDER_MISSING
+           : error == ENOTDIR ? FOLDER_NOT_A_FOLDER
+                              : FOLDER_UNREADABLE;
+}
+
+// Links are described by what they point to, as Windows shows them; stat
+// gives up on a loop or a broken link, which then read as entries that
+// cannot be read. False when the folder cannot be searched.
+static bool describe_entry(int folder, KitEntry *entry) {
     struct stat st;
-    if (stat(path, &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? FOLDER_MISSING : FOLDER_UNREADABLE;
-    if (!S_ISDIR(st.st_mode))
-        return FOLDER_NOT_A_FOLDER;
-    DIR *dir = opendir(path);
-    if (dir == nullptr)
-        return FOLDER_UNREADABLE;
-    bool ok = true;
-    while (ok) {
+    if (fstatat(folder, entry->name, &st, 0) != 0)
+        return errno != EACCES;
+    entry->kind = S_ISREG(st.st_mode)   ? ENTRY_FILE
+                  : S_ISDIR(st.st_mode) ? ENTRY_FOLDER
+                                        : ENTRY_OTHER;
+    // Windows' attribute says "not to be written": a file nobody may read
+    // either is simply unreadable.
+    const mode_t write_bits = S_IWUSR | S_IWGRP | S_IWOTH;
+    const mode_t read_bits = S_IRUSR | S_IRGRP | S_IROTH;
+    entry->read_only = (st.st_mode & write_bits) == 0 && (st.st_mode & read_bits) != 0;
+    entry->empty = entry->kind == ENTRY_FILE && st.st_size == 0;
+    return true;
+}
+
+FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing,
+                            int *error) {
+    int fd = open_in_kit(kit, relative, O_RDONLY | O_DIRECTORY);
+    DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (dir == nullptr) {
+        *error = errno;
+        if (fd >= 0)
+            close(fd);
+        return folder_state_of(*error);
+    }
+    FolderState state = FOLDER_READ;
+    while (state == FOLDER_READ) {
         errno = 0; // readdir tells an error from the end only through errno
         const dirent *found = readdir(dir);
         if (found == nullptr) {
-            ok = errno == 0;
+            *error = errno;
+            state = errno == 0 ? FOLDER_READ : FOLDER_UNREADABLE;
             break;
         }
         if (is_dot_entry(found->d_name))
             continue;
         KitEntry *entry = add_kit_entry(listing);
-        ok = entry != nullptr && concat_bounded(entry->name, PATH_BUFFER_SIZE, found->d_name);
-        if (ok)
-            describe_entry(dirfd(dir), entry);
+        if (entry == nullptr || !concat_bounded(entry->name, PATH_BUFFER_SIZE, found->d_name)) {
+            *error = entry == nullptr ? ENOMEM : ENAMETOOLONG;
+            state = FOLDER_UNREADABLE;
+        } else if (!describe_entry(dirfd(dir), entry)) {
+            *error = EACCES;
+            state = FOLDER_UNSEARCHABLE;
+        }
     }
     closedir(dir);
-    return ok ? FOLDER_READ : FOLDER_UNREADABLE;
+    return state;
 }
 
-FILE *open_kit_file(const char *kit, const char *relative) {
-    char path[PATH_MAX];
-    if (!join_kit_path(path, PATH_MAX, kit, relative, kit_separator))
-        return nullptr;
-    return fopen(path, "rb");
+FILE *open_kit_file(const char *kit, const char *relative, int *error) {
+    // Non-blocking, so that a pipe put in the kit cannot stop the walk.
+    int fd = open_in_kit(kit, relative, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    FILE *file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        *error = errno;
+        if (fd >= 0)
+            close(fd);
+    }
+    return file;
+}
+
+void describe_walk_error(int error, char *out, size_t cap) {
+    concat_bounded(out, cap, strerror(error));
 }
 
 unsigned long kit_clock_ms() {

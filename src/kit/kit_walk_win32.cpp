@@ -10,27 +10,32 @@ static bool is_dot_entry(const char *name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-static FolderState missing_or_unreadable() {
-    DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FOLDER_MISSING
-                                                                          : FOLDER_UNREADABLE;
+static FolderState missing_or_unreadable(int *error) {
+    *error = static_cast<int>(GetLastError());
+    return *error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND ? FOLDER_MISSING
+                                                                            : FOLDER_UNREADABLE;
 }
 
-FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing) {
+FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing,
+                            int *error) {
     char path[MAX_PATH];
     char pattern[MAX_PATH];
     if (!join_kit_path(path, MAX_PATH, kit, relative, kit_separator) ||
-        !join_kit_path(pattern, MAX_PATH, path, "*", kit_separator))
+        !join_kit_path(pattern, MAX_PATH, path, "*", kit_separator)) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
         return FOLDER_UNREADABLE;
+    }
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return missing_or_unreadable();
+        return missing_or_unreadable(error);
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         return FOLDER_NOT_A_FOLDER;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? FOLDER_READ : FOLDER_UNREADABLE;
+    if (search == INVALID_HANDLE_VALUE) {
+        *error = static_cast<int>(GetLastError());
+        return *error == ERROR_FILE_NOT_FOUND ? FOLDER_READ : FOLDER_UNREADABLE;
+    }
     bool ok = true;
     do {
         if (is_dot_entry(found.cFileName))
@@ -41,18 +46,40 @@ FolderState list_kit_folder(const char *kit, const char *relative, KitListing *l
             bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             entry->kind = folder ? ENTRY_FOLDER : ENTRY_FILE;
             entry->read_only = !folder && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+            entry->empty = !folder && found.nFileSizeHigh == 0 && found.nFileSizeLow == 0;
         }
     } while (ok && FindNextFileA(search, &found));
-    ok = ok && GetLastError() == ERROR_NO_MORE_FILES;
+    *error = ok ? static_cast<int>(GetLastError()) : ERROR_NOT_ENOUGH_MEMORY;
+    ok = ok && *error == ERROR_NO_MORE_FILES;
     FindClose(search);
     return ok ? FOLDER_READ : FOLDER_UNREADABLE;
 }
 
-FILE *open_kit_file(const char *kit, const char *relative) {
+FILE *open_kit_file(const char *kit, const char *relative, int *error) {
     char path[MAX_PATH];
-    if (!join_kit_path(path, MAX_PATH, kit, relative, kit_separator))
+    if (!join_kit_path(path, MAX_PATH, kit, relative, kit_separator)) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
         return nullptr;
-    return fopen(path, "rb");
+    }
+    SetLastError(ERROR_SUCCESS);
+    FILE *file = fopen(path, "rb");
+    if (file == nullptr)
+        *error = static_cast<int>(GetLastError());
+    return file;
+}
+
+void describe_walk_error(int error, char *out, size_t cap) {
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(error), 0, out, static_cast<DWORD>(cap), nullptr);
+    // The system's text ends its sentence with a line break.
+    while (length > 0 && (out[length - 1] == '\n' || out[length - 1] == '\r' ||
+                          out[length - 1] == ' ' || out[length - 1] == '.'))
+        --length;
+    if (length == 0)
+        snprintf(out, cap, "Windows error %d", error);
+    else
+        out[length] = '\0';
 }
 
 unsigned long kit_clock_ms() {

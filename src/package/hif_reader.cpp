@@ -2,12 +2,11 @@
 // every build.
 #include "hif_reader.h"
 
+#include <string.h>
+
 #include "../control/text.h"
 
 const char driver_level_key[] = "heidiversion";
-
-// Lines are read in pieces of at most 99 bytes, as the kit format allows.
-enum { LINE_BUFFER_SIZE = 100 };
 
 // Text-mode rules applied to a binary stream, so every build reads a file
 // the same way: CR LF arrives as LF and a byte 26 ends the file.
@@ -36,9 +35,9 @@ static int next_text_byte(TextReader *reader) {
 
 // Reads up to 99 bytes, stopping after a line feed. Returns the count read;
 // 0 at the end of the file.
-static size_t read_piece(TextReader *reader, char line[LINE_BUFFER_SIZE]) {
+static size_t read_piece(TextReader *reader, char line[HIF_LINE_SIZE]) {
     size_t len = 0;
-    while (len < LINE_BUFFER_SIZE - 1) {
+    while (len < HIF_LINE_SIZE - 1) {
         int c = next_text_byte(reader);
         if (c == EOF)
             break;
@@ -98,7 +97,7 @@ static void store_values(const char *text, const char *end, uint16_t values[HIF_
 }
 
 // Whether the piece is a line of the key; if so its values are stored.
-static bool read_line_values(char line[LINE_BUFFER_SIZE], size_t len, const char *key,
+static bool read_line_values(char line[HIF_LINE_SIZE], size_t len, const char *key,
                              uint16_t values[HIF_VALUE_COUNT]) {
     const char *end = line + len;
     char *equals = line;
@@ -113,15 +112,22 @@ static bool read_line_values(char line[LINE_BUFFER_SIZE], size_t len, const char
     return true;
 }
 
-HifResult hif_read_stream(FILE *file, const char *key, uint16_t values[HIF_VALUE_COUNT]) {
+HifResult hif_read_line(FILE *file, const char *key, uint16_t values[HIF_VALUE_COUNT],
+                        char line_read[HIF_LINE_SIZE]) {
     TextReader reader = {file, false};
-    char line[LINE_BUFFER_SIZE];
+    char line[HIF_LINE_SIZE];
     size_t len;
     while ((len = read_piece(&reader, line)) > 0) {
+        if (line_read != nullptr)
+            memcpy(line_read, line, len + 1); // the search below cuts the line
         if (read_line_values(line, len, key, values))
             return HIF_FOUND;
     }
     return HIF_KEY_MISSING;
+}
+
+HifResult hif_read_stream(FILE *file, const char *key, uint16_t values[HIF_VALUE_COUNT]) {
+    return hif_read_line(file, key, values, nullptr);
 }
 
 HifResult hif_read_file(const char *path, const char *key, uint16_t values[HIF_VALUE_COUNT]) {

@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             break;
         entry->kind = static_cast<EntryKind>(data[at] % 3);
         entry->read_only = (data[at] & 4) != 0;
+        entry->empty = (data[at] & 8) != 0;
         size_t name_len = len - 1 < PATH_BUFFER_SIZE - 1 ? len - 1 : PATH_BUFFER_SIZE - 1;
         memcpy(entry->name, text + at + 1, name_len);
         entry->name[name_len] = '\0';
@@ -34,10 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FILE *hif = fmemopen(const_cast<uint8_t *>(data), size, "rb");
     if (hif != nullptr) {
         uint16_t values[HIF_VALUE_COUNT] = {0, 0, 0, 0};
-        HifResult result = hif_read_stream(hif, driver_level_key, values);
+        char line[HIF_LINE_SIZE] = "";
+        HifResult result = hif_read_line(hif, driver_level_key, values, line);
         fclose(hif);
         FourPartVersion level = {values[0], values[1], values[2], values[3]};
-        judge_level(result, level, "kap.hif", language, release, &report);
+        judge_level(result, level, line, "kap.hif", language, release, &report);
     }
     finish_kit_report(&report);
     FILE *sink = fopen("/dev/null", "w");

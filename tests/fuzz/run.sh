@@ -11,7 +11,7 @@ for target in hif product_key kit; do
   case $target in
     hif) sources="$top/src/package/hif_reader.cpp $top/src/control/text.cpp" ;;
     product_key) sources="$top/src/host/product_key_rules.cpp $top/src/control/text.cpp" ;;
-    kit) sources=$(cd "$top/src" && echo kit/kit_check.cpp kit/kit_report.cpp kit/kit_rules.cpp \
+    kit) sources=$(cd "$top/src" && echo kit/kit_check.cpp kit/kit_kinds.cpp kit/kit_report.cpp kit/kit_rules.cpp \
            kit/kit_listing.cpp kit/kit_walk_posix.cpp control/text.cpp control/records.cpp control/package_paths.cpp \
            host/release_rules.cpp ui/languages.cpp package/hif_reader.cpp package/deploy_steps.cpp |
            sed "s|[^ ]*|$top/src/&|g") ;;
