@@ -324,9 +324,13 @@ static FolderState open_child(const char *kit, const char *parent, const KitList
 static void report_twins(const KitListing &listing, const char *name, int language, int release,
                          KitReport *report) {
     const KitEntry *entry = find_kit_entry(listing, name);
-    const KitEntry *twin = entry != nullptr ? case_twin(listing, entry) : nullptr;
-    if (twin != nullptr)
-        add_twins(report, *entry, *twin, language, release);
+    if (entry == nullptr)
+        return;
+    // The listing is sorted case-folded: a twin stands right before or after.
+    if (entry > listing.entries && ascii_equal_nocase(entry[-1].name, name))
+        add_twins(report, entry[-1], *entry, language, release);
+    else if (case_twin(listing, entry) != nullptr)
+        add_twins(report, *entry, entry[1], language, release);
 }
 
 struct Progress {

@@ -1,3 +1,4 @@
+// The entries of one kit folder: kept, sorted and looked up.
 #include <stdlib.h>
 #include <string.h>
 
@@ -51,6 +52,11 @@ void sort_kit_listing(KitListing *listing) {
 }
 
 const KitEntry *find_kit_entry(const KitListing &listing, const char *name) {
+    // Of names that Windows would take for one, the one spelt as asked.
+    for (int i = 0; i < listing.count; ++i) {
+        if (strcmp(listing.entries[i].name, name) == 0)
+            return &listing.entries[i];
+    }
     for (int i = 0; i < listing.count; ++i) {
         if (ascii_equal_nocase(listing.entries[i].name, name))
             return &listing.entries[i];

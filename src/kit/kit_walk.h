@@ -68,6 +68,6 @@ void free_kit_listing(KitListing *listing);
 // names that Windows takes for one stand side by side.
 void sort_kit_listing(KitListing *listing);
 
-// The first entry whose name equals name but for the case of ASCII
-// letters, as Windows finds files; null when there is none.
+// The entry of that name, or else the first whose name equals it but for
+// the case of ASCII letters, as Windows finds files; null when there is none.
 const KitEntry *find_kit_entry(const KitListing &listing, const char *name);
