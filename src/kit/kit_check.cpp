@@ -121,7 +121,7 @@ static void judge_entry(const KitEntry &entry, int step, bool read, int language
             short_name_matches(entry.name, deploy_steps[s].pattern))
             add_finding(report, KIT_SHORT_NAME_MATCH, language, release, entry.name, s);
     }
-    if (entry.kind == ENTRY_FILE && entry.read_only)
+    if (read && entry.kind == ENTRY_FILE && entry.read_only)
         add_finding(report, KIT_READ_ONLY, language, release, entry.name, -1);
 }
 
@@ -260,13 +260,13 @@ static void check_files(const char *kit, const char *folder, const KitListing &l
     const KitEntry *hif = find_kit_entry(listing, hif_file_name);
     int error = 0;
     if (hif != nullptr && hif->kind == ENTRY_FILE) {
-        // As the installer does: fields the line does not give stay 0.
-        uint16_t values[HIF_VALUE_COUNT] = {0, 0, 0, 0};
-        char line[HIF_LINE_SIZE] = "";
         FILE *file = concat_bounded(path, sizeof(path), folder, kit_separator, hif->name)
                          ? open_kit_file(kit, path, &error)
                          : nullptr;
         if (file != nullptr) {
+            // As the installer does: fields the line does not give stay 0.
+            uint16_t values[HIF_VALUE_COUNT] = {0, 0, 0, 0};
+            char line[HIF_LINE_SIZE] = "";
             HifResult result = hif_read_line(file, driver_level_key, values, line);
             if (result == HIF_KEY_MISSING)
                 nearest_key_line(file, line);
@@ -373,12 +373,12 @@ static void check_language(const char *kit, const KitListing &top, int language,
 
 // A folder without any language folder is not a kit; say what it looks like.
 static KitShape kit_shape(const KitListing &top) {
-    for (const char *language : language_folder_table) {
-        if (find_kit_entry(top, language) != nullptr)
+    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+        if (find_kit_entry(top, language_folder_table[i]) != nullptr)
             return SHAPE_KIT;
     }
-    for (const char *release : release_folder_names) {
-        if (find_kit_entry(top, release) != nullptr)
+    for (int i = 0; i < RELEASE_COUNT; ++i) {
+        if (find_kit_entry(top, release_folder_names[i]) != nullptr)
             return SHAPE_LANGUAGE_FOLDER;
     }
     return find_kit_entry(top, hif_file_name) != nullptr ? SHAPE_RELEASE_FOLDER
@@ -496,6 +496,8 @@ static int by_place_and_kind(const void *pa, const void *pb) {
 // Keeps the first findings of each kind in each folder; the last one kept
 // counts the rest. The findings are sorted.
 static void cut_floods(KitReport *report) {
+    if (report->findings == nullptr)
+        return;
     int kept = 0;
     int run = 0;
     for (int i = 0; i < report->count; ++i) {

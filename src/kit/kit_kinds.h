@@ -39,8 +39,8 @@ enum StepMessage { STEP_MESSAGE_NONE, STEP_MESSAGE_MISSING, STEP_MESSAGE_COPY_FA
 
 struct FindingKindRow {
     FindingKind kind;
-    const char *code;      // short and stable, for pipelines ("file-missing")
     Severity severity;     // error: fails on a customer's PC; warning: surprises
+    const char *code;      // short and stable, for pipelines ("file-missing")
     const char *meaning;   // what was found, when the finding adds no detail
     const char *installer; // what the installer does then; %s: the step's message
     StepMessage quoted;    // the step message that %s stands for

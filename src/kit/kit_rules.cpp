@@ -5,6 +5,7 @@
 #include "../control/package_paths.h"
 #include "../control/text.h"
 #include "../host/release_rules.h"
+#include "../package/deploy_steps.h"
 #include "../ui/languages.h"
 
 bool language_offered(int language, HostRelease release) {
@@ -30,8 +31,9 @@ bool release_pinned_minor(HostRelease release, uint16_t *minor) {
 
 char release_library_digit(HostRelease release) {
     for (const ReleaseRow &row : release_table) {
-        if (row.release == release)
-            return row.digit;
+        if (row.release != release)
+            continue;
+        return row.digit;
     }
     return '\0';
 }
@@ -44,8 +46,8 @@ static bool is_device_name(const char *name) {
         return false;
     memcpy(base, name, len);
     base[len] = '\0';
-    for (const char *device : devices) {
-        if (ascii_equal_nocase(base, device))
+    for (size_t i = 0; i < sizeof(devices) / sizeof(devices[0]); ++i) {
+        if (ascii_equal_nocase(base, devices[i]))
             return true;
     }
     // COM1 .. COM9 and LPT1 .. LPT9.
@@ -81,6 +83,14 @@ int longest_kit_folder(const char *language, HostRelease release, const char *na
     if (!build_package_folder(inside, "", language, release))
         return -1;
     return PATH_BUFFER_SIZE - 1 - static_cast<int>(strlen(inside) + 1 + strlen(name));
+}
+
+bool kit_reads_name(const char *name) {
+    for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
+        if (long_name_matches(name, deploy_steps[i].pattern))
+            return true;
+    }
+    return ascii_equal_nocase(name, hif_file_name);
 }
 
 bool short_name_matches(const char *name, const char *pattern) {

@@ -34,6 +34,11 @@ NameTrouble windows_name_trouble(const char *name, int *byte);
 // no folder is short enough.
 int longest_kit_folder(const char *language, HostRelease release, const char *name);
 
+// Whether the installer reads an entry of this name in some release: a
+// name of a copied pattern, or kap.hif. Only such entries need more than
+// their names and kinds.
+bool kit_reads_name(const char *name);
+
 // Whether the file search for the pattern ("*.hdi") returns the name only
 // through its 8.3 short name ("x.hdi_old" is X~1.HDI): the long name's
 // extension is longer than the pattern's and begins with it.

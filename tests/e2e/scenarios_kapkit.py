@@ -19,7 +19,10 @@ def faulty_kit():
     kit["Cesky"] = {"ACAD2005": "a file where a folder should be\n"}
     del kit["Polski/ACAD2006"]["kapvl.drc"]
     del kit["Russkii/ACAD2000"]["kapvl.hlp"]
-    kit["English/ACAD2005"]["kap.hif"] = "[Kap]\nheidiversion=8,2,0,0\n"
+    kit["English/ACAD2005"]["kap.hif"] = "[Kap]\nheidiversion=8,3,0,0\n"
+    kit["English/ACAD2004"]["kap.hif"] = "[Kap]\nheidiversion=\n"
+    kit["Francais/ACAD2006"]["kapvl.drc"] = ""
+    kit["Francais/ACAD2007"]["KAP.HIF"] = kit["Francais/ACAD2007"]["kap.hif"]
     kit["Espanol/ACAD2000i"]["kap.hif"] = "[Kap]\nversion=7,0,0,0\n"
     kit["Deutsch/ACAD2004"].update({"old.hdi": "old driver\n", "x.hdi_old": "older driver\n"})
     kit["Japanese/ACAD2002"]["a.drc"] = None
@@ -32,11 +35,14 @@ EXPECTED = sorted([
     ("warning", "several-matches", "Deutsch", "ACAD2004", "kapvl.hdi"),
     ("warning", "several-matches", "Deutsch", "ACAD2004", "old.hdi"),
     ("warning", "short-name-match", "Deutsch", "ACAD2004", "x.hdi_old"),
+    ("error", "level-zero", "English", "ACAD2004", "kap.hif"),
     ("error", "minor-mismatch", "English", "ACAD2005", "kap.hif"),
+    ("error", "file-empty", "Francais", "ACAD2006", "kapvl.drc"),
+    ("error", "names-differ-in-case", "Francais", "ACAD2007", "KAP.HIF"),
     ("warning", "level-differs", "English", "ACAD2005", "kap.hif"),
     ("error", "level-missing", "Espanol", "ACAD2000i", "kap.hif"),
     ("warning", "read-only", "Italiano", "ACAD2007", "kapvl.cnt"),
-    ("warning", "folder-named-like-file", "Japanese", "ACAD2002", "a.drc"),
+    ("error", "folder-named-like-file", "Japanese", "ACAD2002", "a.drc"),
     ("warning", "path-long", "Japanese", "ACAD2004", LONG_NAME),
     ("error", "folder-missing", "Magyar", None, ""),
     ("error", "file-missing", "Polski", "ACAD2006", "*.drc"),
