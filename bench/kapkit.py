@@ -26,7 +26,7 @@ KAPKIT = os.path.join(ROOT, "build", "native", "kapkit")
 
 def wall_ms(cmd):
     start = time.perf_counter()
-    subprocess.run(cmd, stdout=subprocess.DEVNULL, check=False)
+    subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
     return (time.perf_counter() - start) * 1000
 
 

@@ -80,8 +80,9 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
     switch (f.kind) {
     case KIT_FOLDER_UNREADABLE:
         snprintf(out, cap,
-                 f.number == 1 ? "the folder's names can be listed, but nothing in it opened (%s)"
-                               : "the folder cannot be read (%s)",
+                 f.number == 1
+                     ? "the folder's names can be listed, but nothing in it can be opened (%s)"
+                     : "the folder cannot be read (%s)",
                  why);
         return;
     case KIT_HIF_UNREADABLE:
@@ -96,7 +97,7 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
         snprintf(out, cap, "has no heidiversion line; the nearest is \"%s\"", text);
         return;
     case KIT_LEVEL_ZERO:
-        snprintf(out, cap, "%s: 0.0.0.0, as empty or missing numbers read", line);
+        snprintf(out, cap, "%s (empty or missing numbers read as 0)", line);
         return;
     case KIT_MINOR_MISMATCH:
         snprintf(out, cap, "%s, whose minor field %u no %s host has (every one has %d)", line,
@@ -156,7 +157,10 @@ void finding_reason(const Finding &f, char *out, size_t cap) {
 void print_plain(FILE *out, const char *text) {
     for (; *text != '\0'; ++text) {
         unsigned char c = static_cast<unsigned char>(*text);
-        fputc(c < 0x20 || c == 0x7f ? '?' : c, out);
+        if (c < 0x20 || c >= 0x7f)
+            fprintf(out, "\\x%02x", c);
+        else
+            fputc(c, out);
     }
 }
 

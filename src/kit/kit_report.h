@@ -23,7 +23,8 @@ void print_kit_json(FILE *out, const KitReport &report);
 // One JSON object for a kit that could not be checked: the kit and why.
 void print_kit_json_failure(FILE *out, const char *kit, const char *reason);
 
-// Text for a terminal: bytes that would move its cursor or colour are "?".
+// Text for a terminal: bytes outside printable ASCII, which could move its
+// cursor or change its colours, are written as \xNN.
 void print_plain(FILE *out, const char *text);
 
 // The string as a JSON string literal. Names are bytes in whatever code page
