@@ -254,7 +254,7 @@ static void nearest_key_line(FILE *file, char line[HIF_LINE_SIZE]) {
 }
 
 // Reads the folder's kap.hif and tries each file the installer would copy.
-static void check_files(const char *kit, const char *folder, const KitListing &listing,
+static void check_files(const KitRoot &kit, const char *folder, const KitListing &listing,
                         int language, int release, KitReport *report) {
     char path[KIT_RELATIVE_SIZE];
     const KitEntry *hif = find_kit_entry(listing, hif_file_name);
@@ -302,7 +302,7 @@ static void check_files(const char *kit, const char *folder, const KitListing &l
 // Lists the child folder of the given name (found as Windows finds it)
 // into *listing, sorted, and its path inside the kit into path. Names that
 // Windows takes for the child's are reported in the child's cell.
-static FolderState open_child(const char *kit, const char *parent, const KitListing &siblings,
+static FolderState open_child(const KitRoot &kit, const char *parent, const KitListing &siblings,
                               const char *name, char path[KIT_RELATIVE_SIZE], KitListing *listing,
                               int *error) {
     *error = 0;
@@ -339,8 +339,8 @@ struct Progress {
     int total;
 };
 
-static void check_language(const char *kit, const KitListing &top, int language, KitReport *report,
-                           Progress *progress) {
+static void check_language(const KitRoot &kit, const KitListing &top, int language,
+                           KitReport *report, Progress *progress) {
     char language_path[KIT_RELATIVE_SIZE];
     KitListing releases = {nullptr, 0, 0};
     int error = 0;
@@ -388,7 +388,10 @@ static KitShape kit_shape(const KitListing &top) {
 void check_kit(const char *kit, KitReport *report, FILE *progress) {
     memset(report, 0, sizeof(*report));
     KitListing top = {nullptr, 0, 0};
-    report->kit_state = list_kit_folder(kit, "", &top, &report->kit_error);
+    KitRoot root;
+    report->kit_state = open_kit_root(kit, &root, &report->kit_error);
+    if (report->kit_state == FOLDER_READ)
+        report->kit_state = list_kit_folder(root, "", &top, &report->kit_error);
     sort_kit_listing(&top);
     report->shape = report->kit_state == FOLDER_READ ? kit_shape(top) : SHAPE_KIT;
     Progress state = {progress, kit_clock_ms(), 0};
@@ -399,8 +402,9 @@ void check_kit(const char *kit, KitReport *report, FILE *progress) {
     bool walk = report->kit_state == FOLDER_READ && report->shape == SHAPE_KIT;
     for (int language = 0; walk && language < LANGUAGE_COUNT; ++language) {
         report_twins(top, language_folder_table[language], language, -1, report);
-        check_language(kit, top, language, report, &state);
+        check_language(root, top, language, report, &state);
     }
+    close_kit_root(&root);
     free_kit_listing(&top);
     finish_kit_report(report);
 }

@@ -41,16 +41,30 @@ enum { KIT_RELATIVE_SIZE = 3 * PATH_BUFFER_SIZE };
 // "/" natively, "\\" on Windows.
 extern const char kit_separator[];
 
+// The kit folder, opened once for the whole walk: natively a descriptor
+// from which every path inside the kit is opened, so that a kit deep in a
+// long build path is walked like any other; on Windows only its path.
+struct KitRoot {
+    const char *path;
+    int handle;
+};
+
+// FOLDER_READ, or why the kit folder cannot be opened with the system's
+// code in *error (errno, or GetLastError on Windows). On FOLDER_READ the
+// root is closed with close_kit_root.
+FolderState open_kit_root(const char *kit, KitRoot *root, int *error);
+
+void close_kit_root(KitRoot *root);
+
 // Adds the entries of the folder kit/relative ("" for the kit itself) to the
-// empty listing, without "." and "..", in the platform's order. A path
-// inside the kit is reached from the kit folder, so a kit deep in a long
-// build path is walked like any other. When the folder cannot be read,
-// *error is the system's code (errno, or GetLastError on Windows).
-FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing, int *error);
+// empty listing, without "." and "..", in the platform's order. When the
+// folder cannot be read, *error is the system's code.
+FolderState list_kit_folder(const KitRoot &kit, const char *relative, KitListing *listing,
+                            int *error);
 
 // The file kit/relative opened for reading as bytes; null with the
 // system's code in *error.
-FILE *open_kit_file(const char *kit, const char *relative, int *error);
+FILE *open_kit_file(const KitRoot &kit, const char *relative, int *error);
 
 // The system's own words for a code of the two above.
 void describe_walk_error(int error, char *out, size_t cap);

@@ -1,6 +1,6 @@
 // The kit walk on the vendor's Linux build server. Every path inside the kit
-// is opened from the kit folder itself, so that only the kit's own path has
-// to fit the system's limit.
+// is opened from the kit folder's descriptor, so that only the kit's own
+// path has to fit the system's limit.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -17,18 +17,6 @@ const char kit_separator[] = "/";
 
 static bool is_dot_entry(const char *name) {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
-}
-
-// kit/relative opened with the flags; -1 with errno set when it cannot be.
-static int open_in_kit(const char *kit, const char *relative, int flags) {
-    int top = open(kit, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (top < 0 || relative[0] == '\0')
-        return top;
-    int opened = openat(top, relative, flags | O_CLOEXEC);
-    int saved = errno;
-    close(top);
-    errno = saved;
-    return opened;
 }
 
 static FolderState folder_state_of(int error) {
@@ -62,9 +50,23 @@ static bool describe_entry(int folder, unsigned char type, KitEntry *entry) {
     return true;
 }
 
-FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing,
+FolderState open_kit_root(const char *kit, KitRoot *root, int *error) {
+    root->path = kit;
+    root->handle = open(kit, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    *error = root->handle < 0 ? errno : 0;
+    return root->handle < 0 ? folder_state_of(*error) : FOLDER_READ;
+}
+
+void close_kit_root(KitRoot *root) {
+    if (root->handle >= 0)
+        close(root->handle);
+    root->handle = -1;
+}
+
+FolderState list_kit_folder(const KitRoot &kit, const char *relative, KitListing *listing,
                             int *error) {
-    int fd = open_in_kit(kit, relative, O_RDONLY | O_DIRECTORY);
+    int fd = openat(kit.handle, relative[0] == '\0' ? "." : relative,
+                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR *dir = fd >= 0 ? fdopendir(fd) : nullptr;
     if (dir == nullptr) {
         *error = errno;
@@ -96,9 +98,9 @@ FolderState list_kit_folder(const char *kit, const char *relative, KitListing *l
     return state;
 }
 
-FILE *open_kit_file(const char *kit, const char *relative, int *error) {
+FILE *open_kit_file(const KitRoot &kit, const char *relative, int *error) {
     // Non-blocking, so that a pipe put in the kit cannot stop the walk.
-    int fd = open_in_kit(kit, relative, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    int fd = openat(kit.handle, relative, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     FILE *file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
     if (file == nullptr) {
         *error = errno;

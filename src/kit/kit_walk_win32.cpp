@@ -16,11 +16,22 @@ static FolderState missing_or_unreadable(int *error) {
                                                                             : FOLDER_UNREADABLE;
 }
 
-FolderState list_kit_folder(const char *kit, const char *relative, KitListing *listing,
+FolderState open_kit_root(const char *kit, KitRoot *root, int *error) {
+    root->path = kit;
+    root->handle = -1;
+    *error = 0;
+    return FOLDER_READ; // the listing of the root tells what it is
+}
+
+void close_kit_root(KitRoot *root) {
+    root->path = nullptr;
+}
+
+FolderState list_kit_folder(const KitRoot &kit, const char *relative, KitListing *listing,
                             int *error) {
     char path[MAX_PATH];
     char pattern[MAX_PATH];
-    if (!join_kit_path(path, MAX_PATH, kit, relative, kit_separator) ||
+    if (!join_kit_path(path, MAX_PATH, kit.path, relative, kit_separator) ||
         !join_kit_path(pattern, MAX_PATH, path, "*", kit_separator)) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return FOLDER_UNREADABLE;
@@ -55,9 +66,9 @@ FolderState list_kit_folder(const char *kit, const char *relative, KitListing *l
     return ok ? FOLDER_READ : FOLDER_UNREADABLE;
 }
 
-FILE *open_kit_file(const char *kit, const char *relative, int *error) {
+FILE *open_kit_file(const KitRoot &kit, const char *relative, int *error) {
     char path[MAX_PATH];
-    if (!join_kit_path(path, MAX_PATH, kit, relative, kit_separator)) {
+    if (!join_kit_path(path, MAX_PATH, kit.path, relative, kit_separator)) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return nullptr;
     }
