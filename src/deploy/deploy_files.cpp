@@ -1,0 +1,423 @@
+// The file work of kapdeploy. A change is prepared beside the targets
+// (name.kapnew), recorded in the journal, then made with renames that keep
+// the old files (name.kapold) until every target is in place. While the
+// journal exists a change is finished by the next run; without it, the
+// temporary files are only removed. The order here keeps that true at every
+// moment a run may be killed.
+#include "deploy_files.h"
+
+#include <io.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "../control/platform.h"
+#include "../control/text.h"
+#include "deploy_journal.h"
+
+static const char *folder_of(const ProductRecord &product, bool help) {
+    return help ? product.help_folder : product.driver_folder;
+}
+
+static bool exists(const char *path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+static bool in_use_error(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// "name: what the system says" into reason.
+static void tell_error(char *reason, const char *what, const char *name, DWORD error) {
+    char words[200] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   words, sizeof words, nullptr);
+    one_line(words, sizeof words, words);
+    size_t len = strlen(words);
+    while (len > 0 && (words[len - 1] == ' ' || words[len - 1] == '\r' || words[len - 1] == '.'))
+        words[--len] = '\0';
+    snprintf(reason, REASON_SIZE, "%s %s (error %lu: %s)", what, name,
+             static_cast<unsigned long>(error), words);
+}
+
+static bool first_match(const char *folder, const char *pattern, char name[MAX_PATH]) {
+    char search_path[MAX_PATH];
+    if (!concat_bounded(search_path, MAX_PATH, folder, "\\", pattern))
+        return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(search_path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool matched = false;
+    do {
+        matched = long_name_matches(found.cFileName, pattern);
+    } while (!matched && FindNextFileA(search, &found));
+    FindClose(search);
+    return matched && concat_bounded(name, MAX_PATH, found.cFileName);
+}
+
+bool find_kit_files(const char *package_folder, HostRelease release,
+                    const ProductRecord &product, DeploySet *set, char *reason) {
+    set->count = 0;
+    set->note[0] = '\0';
+    for (const DeployStep &step : deploy_steps) {
+        if (!deploy_step_runs(step, release))
+            continue;
+        DeployFile &file = set->files[set->count];
+        const char *folder = folder_of(product, step.into_help_folder);
+        bool found = first_match(package_folder, step.pattern, file.name);
+        if (!found && step.required) {
+            one_line(reason, REASON_SIZE, step.missing_message);
+            return false;
+        }
+        DWORD attributes = GetFileAttributesA(folder);
+        if (!found || (!step.required && (attributes == INVALID_FILE_ATTRIBUTES ||
+                                          (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0))) {
+            // The installer goes on without help files; so does this.
+            snprintf(set->note, REASON_SIZE, "%s", found ? "no help folder" : "no help file in the kit");
+            continue;
+        }
+        file.in_help_folder = step.into_help_folder;
+        if (!concat_bounded(file.source, MAX_PATH, package_folder, "\\", file.name) ||
+            !product_file_path(file.target, folder, file.name, "") ||
+            strlen(file.target) + sizeof ".kapnew" > MAX_PATH) {
+            snprintf(reason, REASON_SIZE, "the path of %s is too long", file.name);
+            return false;
+        }
+        ++set->count;
+    }
+    return true;
+}
+
+static bool same_bytes(const char *a, const char *b) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE fa = CreateFileA(a, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE fb = CreateFileA(b, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool same = fa != INVALID_HANDLE_VALUE && fb != INVALID_HANDLE_VALUE &&
+                GetFileSize(fa, nullptr) == GetFileSize(fb, nullptr);
+    static char block_a[1 << 16];
+    static char block_b[1 << 16];
+    for (DWORD got_a = 1, got_b = 0; same && got_a > 0;) {
+        same = ReadFile(fa, block_a, sizeof block_a, &got_a, nullptr) &&
+               ReadFile(fb, block_b, sizeof block_b, &got_b, nullptr) && got_a == got_b &&
+               memcmp(block_a, block_b, got_a) == 0;
+    }
+    if (fa != INVALID_HANDLE_VALUE)
+        CloseHandle(fa);
+    if (fb != INVALID_HANDLE_VALUE)
+        CloseHandle(fb);
+    return same;
+}
+
+SetState compare_set(const DeploySet &set) {
+    int present = 0;
+    int same = 0;
+    for (int i = 0; i < set.count; ++i) {
+        present += exists(set.files[i].target) ? 1 : 0;
+        same += same_bytes(set.files[i].source, set.files[i].target) ? 1 : 0;
+    }
+    return same == set.count ? SET_INSTALLED : present == 0 ? SET_ABSENT : SET_OTHER;
+}
+
+// Whether another program holds the target so that it cannot be renamed;
+// a missing target is free.
+static bool held_by_another(const char *target, DWORD *error) {
+    HANDLE h = CreateFileA(target, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    *error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return in_use_error(*error);
+}
+
+static bool first_held(const DeployFile *const *files, int count, char *reason) {
+    for (int i = 0; i < count; ++i) {
+        DWORD error;
+        if (held_by_another(files[i]->target, &error)) {
+            tell_error(reason, "another program is using", files[i]->target, error);
+            return true;
+        }
+    }
+    return false;
+}
+
+static bool with_suffix(char out[MAX_PATH], const char *path, const char *suffix) {
+    return concat_bounded(out, MAX_PATH, path, suffix);
+}
+
+static bool move_over(const char *from, const char *to) {
+    SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+static void delete_file(const char *path) {
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path);
+}
+
+static void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *suffix) {
+    product_file_path(out, product.driver_folder, journal_name, suffix);
+}
+
+// Written under a temporary name and renamed, so that it is whole or absent.
+static bool write_journal_file(const ProductRecord &product, const Journal &journal) {
+    char temp[MAX_PATH];
+    char path[MAX_PATH];
+    journal_path(temp, product, new_suffix);
+    journal_path(path, product, "");
+    FILE *file = fopen(temp, "wb");
+    if (file == nullptr)
+        return false;
+    bool ok = write_journal(file, journal) && fflush(file) == 0 && _commit(_fileno(file)) == 0;
+    ok = fclose(file) == 0 && ok;
+    ok = ok && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!ok)
+        DeleteFileA(temp);
+    return ok;
+}
+
+static void delete_journal(const ProductRecord &product) {
+    char path[MAX_PATH];
+    journal_path(path, product, "");
+    DeleteFileA(path);
+}
+
+static void fill_journal(const DeployFile *const *files, int count, JournalOp op,
+                         Journal *journal) {
+    journal->count = count;
+    for (int i = 0; i < count; ++i) {
+        journal->entries[i].op = op;
+        journal->entries[i].in_help_folder = files[i]->in_help_folder;
+        concat_bounded(journal->entries[i].name, PATH_BUFFER_SIZE, files[i]->name);
+    }
+}
+
+// Puts back the targets of files[0..count) after their replacing failed:
+// each new file goes back to .kapnew first, so the journal still finishes
+// the change if this run is killed now.
+static void undo_replacing(const DeployFile &file, bool replaced) {
+    char next[MAX_PATH];
+    char old[MAX_PATH];
+    with_suffix(next, file.target, new_suffix);
+    with_suffix(old, file.target, old_suffix);
+    if (replaced)
+        MoveFileExA(file.target, next, MOVEFILE_REPLACE_EXISTING);
+    if (exists(old))
+        MoveFileExA(old, file.target, MOVEFILE_REPLACE_EXISTING);
+}
+
+static bool replace_target(const DeployFile &file, DWORD *error) {
+    char next[MAX_PATH];
+    char old[MAX_PATH];
+    with_suffix(next, file.target, new_suffix);
+    with_suffix(old, file.target, old_suffix);
+    SetFileAttributesA(file.target, FILE_ATTRIBUTE_NORMAL);
+    bool ok = (!exists(file.target) || MoveFileExA(file.target, old, MOVEFILE_REPLACE_EXISTING)) &&
+              MoveFileExA(next, file.target, MOVEFILE_REPLACE_EXISTING);
+    *error = ok ? ERROR_SUCCESS : GetLastError();
+    return ok;
+}
+
+static void delete_suffixed(const DeploySet &set, const char *suffix) {
+    for (int i = 0; i < set.count; ++i) {
+        char path[MAX_PATH];
+        with_suffix(path, set.files[i].target, suffix);
+        delete_file(path);
+    }
+}
+
+ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
+                           char *reason) {
+    const DeployFile *files[DEPLOY_STEP_COUNT];
+    for (int i = 0; i < set.count; ++i)
+        files[i] = &set.files[i];
+    if (compare_set(set) == SET_INSTALLED) {
+        snprintf(reason, REASON_SIZE, "already installed: the %d files equal the kit's",
+                 set.count);
+        return OUTCOME_ALREADY;
+    }
+    if (first_held(files, set.count, reason))
+        return OUTCOME_IN_USE;
+    if (dry_run) {
+        snprintf(reason, REASON_SIZE, "would install %d files (dry run: nothing written)",
+                 set.count);
+        return OUTCOME_DONE;
+    }
+    for (int i = 0; i < set.count; ++i) {
+        char next[MAX_PATH];
+        with_suffix(next, set.files[i].target, new_suffix);
+        delete_file(next);
+        if (!CopyFileA(set.files[i].source, next, FALSE)) {
+            tell_error(reason, "could not copy", set.files[i].target, GetLastError());
+            delete_suffixed(set, new_suffix);
+            return OUTCOME_FAILED;
+        }
+        SetFileAttributesA(next, FILE_ATTRIBUTE_NORMAL);
+    }
+    Journal journal;
+    fill_journal(files, set.count, JOURNAL_REPLACE, &journal);
+    if (!write_journal_file(product, journal)) {
+        tell_error(reason, "could not write the journal in", product.driver_folder,
+                   GetLastError());
+        delete_suffixed(set, new_suffix);
+        return OUTCOME_FAILED;
+    }
+    for (int i = 0; i < set.count; ++i) {
+        DWORD error;
+        if (replace_target(set.files[i], &error))
+            continue;
+        tell_error(reason, in_use_error(error) ? "another program is using" : "could not replace",
+                   set.files[i].target, error);
+        for (int j = i; j >= 0; --j)
+            undo_replacing(set.files[j], j < i);
+        delete_journal(product);
+        delete_suffixed(set, new_suffix);
+        return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
+    }
+    delete_journal(product);
+    delete_suffixed(set, old_suffix);
+    snprintf(reason, REASON_SIZE, "installed %d files", set.count);
+    return OUTCOME_DONE;
+}
+
+ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
+                          char *reason) {
+    const DeployFile *ours[DEPLOY_STEP_COUNT];
+    int count = 0;
+    char kept[REASON_SIZE] = "";
+    for (int i = 0; i < set.count; ++i) {
+        const DeployFile &file = set.files[i];
+        if (same_bytes(file.source, file.target))
+            ours[count++] = &file;
+        else if (exists(file.target))
+            snprintf(kept + strlen(kept), sizeof kept - strlen(kept), "; kept %s: it differs "
+                     "from the kit's file", file.target);
+    }
+    if (count == 0) {
+        snprintf(reason, REASON_SIZE, "nothing to remove: none of the kit's files is there%s",
+                 kept);
+        return OUTCOME_ALREADY;
+    }
+    if (first_held(ours, count, reason))
+        return OUTCOME_IN_USE;
+    if (dry_run) {
+        snprintf(reason, REASON_SIZE, "would remove %d files (dry run: nothing written)%s", count,
+                 kept);
+        return OUTCOME_DONE;
+    }
+    Journal journal;
+    fill_journal(ours, count, JOURNAL_DELETE, &journal);
+    if (!write_journal_file(product, journal)) {
+        tell_error(reason, "could not write the journal in", product.driver_folder,
+                   GetLastError());
+        return OUTCOME_FAILED;
+    }
+    for (int i = 0; i < count; ++i) {
+        char old[MAX_PATH];
+        with_suffix(old, ours[i]->target, old_suffix);
+        SetFileAttributesA(ours[i]->target, FILE_ATTRIBUTE_NORMAL);
+        if (MoveFileExA(ours[i]->target, old, MOVEFILE_REPLACE_EXISTING))
+            continue;
+        DWORD error = GetLastError();
+        tell_error(reason, in_use_error(error) ? "another program is using" : "could not remove",
+                   ours[i]->target, error);
+        for (int j = i - 1; j >= 0; --j) {
+            with_suffix(old, ours[j]->target, old_suffix);
+            MoveFileExA(old, ours[j]->target, 0);
+        }
+        delete_journal(product);
+        return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
+    }
+    for (int i = 0; i < count; ++i) {
+        char old[MAX_PATH];
+        with_suffix(old, ours[i]->target, old_suffix);
+        delete_file(old);
+    }
+    delete_journal(product);
+    snprintf(reason, REASON_SIZE, "removed %d files%s", count, kept);
+    return OUTCOME_DONE;
+}
+
+// Finishes the journal's change; false when a file cannot be moved yet.
+static bool finish_journal(const ProductRecord &product, const Journal &journal, DWORD *error) {
+    for (int i = 0; i < journal.count; ++i) {
+        const JournalEntry &e = journal.entries[i];
+        char target[MAX_PATH];
+        char temp[MAX_PATH];
+        if (!product_file_path(target, folder_of(product, e.in_help_folder), e.name, ""))
+            continue;
+        with_suffix(temp, target, e.op == JOURNAL_REPLACE ? new_suffix : old_suffix);
+        bool ok = true;
+        if (e.op == JOURNAL_REPLACE && exists(temp)) {
+            ok = move_over(temp, target);
+        } else if (e.op == JOURNAL_DELETE) {
+            delete_file(target);
+            delete_file(temp);
+            ok = !exists(target) && !exists(temp);
+        }
+        if (!ok) {
+            *error = GetLastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the temporary files of one folder: new copies are dropped, an old
+// file goes back only where nothing replaced it.
+static int sweep_folder(const char *folder, const char *suffix) {
+    char pattern[MAX_PATH];
+    if (folder[0] == '\0' || !concat_bounded(pattern, MAX_PATH, "*", suffix))
+        return 0;
+    int swept = 0;
+    char name[MAX_PATH];
+    while (first_match(folder, pattern, name)) {
+        char path[MAX_PATH];
+        char base[MAX_PATH];
+        if (!product_file_path(path, folder, name, "") ||
+            !concat_bounded(base, MAX_PATH, path))
+            break;
+        base[strlen(base) - strlen(suffix)] = '\0';
+        if (strcmp(suffix, old_suffix) == 0 && !exists(base))
+            MoveFileExA(path, base, 0);
+        else
+            delete_file(path);
+        if (exists(path))
+            break;
+        ++swept;
+    }
+    return swept;
+}
+
+ProductOutcome recover_product(const ProductRecord &product, char *reason) {
+    char path[MAX_PATH];
+    journal_path(path, product, "");
+    FILE *file = path[0] == '\0' ? nullptr : fopen(path, "rb");
+    int finished = 0;
+    if (file != nullptr) {
+        Journal journal;
+        bool read = read_journal(file, &journal);
+        fclose(file);
+        DWORD error = ERROR_SUCCESS;
+        if (!read) {
+            snprintf(reason, REASON_SIZE, "%s is not a journal of this program: look at it and "
+                     "remove it", path);
+            return OUTCOME_FAILED;
+        }
+        if (!finish_journal(product, journal, &error)) {
+            tell_error(reason, "an interrupted run cannot be finished yet in",
+                       product.driver_folder, error);
+            return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
+        }
+        DeleteFileA(path);
+        finished = 1;
+    }
+    int swept = 0;
+    const char *folders[] = {product.driver_folder, product.help_folder};
+    for (const char *folder : folders)
+        swept += sweep_folder(folder, new_suffix) + sweep_folder(folder, old_suffix);
+    if (finished + swept == 0)
+        return OUTCOME_ALREADY;
+    snprintf(reason, REASON_SIZE, "%s", finished ? "finished the change of an interrupted run"
+                                                 : "removed the temporary files of an interrupted run");
+    return OUTCOME_DONE;
+}
