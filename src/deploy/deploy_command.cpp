@@ -21,8 +21,8 @@ struct ActionName {
 };
 
 static const ActionName action_names[] = {
-    {"list", ACTION_LIST},     {"install", ACTION_INSTALL}, {"detect", ACTION_DETECT},
-    {"remove", ACTION_REMOVE}, {"--help", ACTION_HELP},     {"/?", ACTION_HELP},
+    {"list", ACTION_LIST},         {"install", ACTION_INSTALL}, {"detect", ACTION_DETECT},
+    {"remove", ACTION_REMOVE},     {"--help", ACTION_HELP},     {"/?", ACTION_HELP},
     {"--version", ACTION_VERSION},
 };
 
@@ -112,7 +112,8 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
         if (problem != nullptr)
             return problem;
     }
-    if (strchr(allowed, 'p') != nullptr && (command->product == nullptr || command->language == nullptr))
+    if (strchr(allowed, 'p') != nullptr &&
+        (command->product == nullptr || command->language == nullptr))
         return "--product and --language are required";
     return nullptr;
 }

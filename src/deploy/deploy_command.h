@@ -2,8 +2,14 @@
 // which language, from which kit; and the exit codes deployment tools read.
 #pragma once
 
-enum DeployAction { ACTION_LIST, ACTION_INSTALL, ACTION_DETECT, ACTION_REMOVE, ACTION_HELP,
-                    ACTION_VERSION };
+enum DeployAction {
+    ACTION_LIST,
+    ACTION_INSTALL,
+    ACTION_DETECT,
+    ACTION_REMOVE,
+    ACTION_HELP,
+    ACTION_VERSION
+};
 
 // The codes of the contract that MSI packages made common.
 enum {

@@ -55,8 +55,8 @@ static bool first_match(const char *folder, const char *pattern, char name[MAX_P
     return matched && concat_bounded(name, MAX_PATH, found.cFileName);
 }
 
-bool find_kit_files(const char *package_folder, HostRelease release,
-                    const ProductRecord &product, DeploySet *set, char *reason) {
+bool find_kit_files(const char *package_folder, HostRelease release, const ProductRecord &product,
+                    DeploySet *set, char *reason) {
     set->count = 0;
     set->note[0] = '\0';
     for (const DeployStep &step : deploy_steps) {
@@ -73,7 +73,8 @@ bool find_kit_files(const char *package_folder, HostRelease release,
         if (!found || (!step.required && (attributes == INVALID_FILE_ATTRIBUTES ||
                                           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0))) {
             // The installer goes on without help files; so does this.
-            snprintf(set->note, REASON_SIZE, "%s", found ? "no help folder" : "no help file in the kit");
+            snprintf(set->note, REASON_SIZE, "%s",
+                     found ? "no help folder" : "no help file in the kit");
             continue;
         }
         file.in_help_folder = step.into_help_folder;
@@ -231,8 +232,7 @@ ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, b
     for (int i = 0; i < set.count; ++i)
         files[i] = &set.files[i];
     if (compare_set(set) == SET_INSTALLED) {
-        snprintf(reason, REASON_SIZE, "already installed: the %d files equal the kit's",
-                 set.count);
+        snprintf(reason, REASON_SIZE, "already installed: the %d files equal the kit's", set.count);
         return OUTCOME_ALREADY;
     }
     if (first_held(files, set.count, reason))
@@ -256,8 +256,7 @@ ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, b
     Journal journal;
     fill_journal(files, set.count, JOURNAL_REPLACE, &journal);
     if (!write_journal_file(product, journal)) {
-        tell_error(reason, "could not write the journal in", product.driver_folder,
-                   GetLastError());
+        tell_error(reason, "could not write the journal in", product.driver_folder, GetLastError());
         delete_suffixed(set, new_suffix);
         return OUTCOME_FAILED;
     }
@@ -289,8 +288,10 @@ ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bo
         if (same_bytes(file.source, file.target))
             ours[count++] = &file;
         else if (exists(file.target))
-            snprintf(kept + strlen(kept), sizeof kept - strlen(kept), "; kept %s: it differs "
-                     "from the kit's file", file.target);
+            snprintf(kept + strlen(kept), sizeof kept - strlen(kept),
+                     "; kept %s: it differs "
+                     "from the kit's file",
+                     file.target);
     }
     if (count == 0) {
         snprintf(reason, REASON_SIZE, "nothing to remove: none of the kit's files is there%s",
@@ -307,8 +308,7 @@ ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bo
     Journal journal;
     fill_journal(ours, count, JOURNAL_DELETE, &journal);
     if (!write_journal_file(product, journal)) {
-        tell_error(reason, "could not write the journal in", product.driver_folder,
-                   GetLastError());
+        tell_error(reason, "could not write the journal in", product.driver_folder, GetLastError());
         return OUTCOME_FAILED;
     }
     for (int i = 0; i < count; ++i) {
@@ -373,8 +373,7 @@ static int sweep_folder(const char *folder, const char *suffix) {
     while (first_match(folder, pattern, name)) {
         char path[MAX_PATH];
         char base[MAX_PATH];
-        if (!product_file_path(path, folder, name, "") ||
-            !concat_bounded(base, MAX_PATH, path))
+        if (!product_file_path(path, folder, name, "") || !concat_bounded(base, MAX_PATH, path))
             break;
         base[strlen(base) - strlen(suffix)] = '\0';
         if (strcmp(suffix, old_suffix) == 0 && !exists(base))
@@ -399,8 +398,10 @@ ProductOutcome recover_product(const ProductRecord &product, char *reason) {
         fclose(file);
         DWORD error = ERROR_SUCCESS;
         if (!read) {
-            snprintf(reason, REASON_SIZE, "%s is not a journal of this program: look at it and "
-                     "remove it", path);
+            snprintf(reason, REASON_SIZE,
+                     "%s is not a journal of this program: look at it and "
+                     "remove it",
+                     path);
             return OUTCOME_FAILED;
         }
         if (!finish_journal(product, journal, &error)) {
@@ -417,7 +418,8 @@ ProductOutcome recover_product(const ProductRecord &product, char *reason) {
         swept += sweep_folder(folder, new_suffix) + sweep_folder(folder, old_suffix);
     if (finished + swept == 0)
         return OUTCOME_ALREADY;
-    snprintf(reason, REASON_SIZE, "%s", finished ? "finished the change of an interrupted run"
-                                                 : "removed the temporary files of an interrupted run");
+    snprintf(reason, REASON_SIZE, "%s",
+             finished ? "finished the change of an interrupted run"
+                      : "removed the temporary files of an interrupted run");
     return OUTCOME_DONE;
 }

@@ -21,8 +21,8 @@ struct DeploySet {
 
 // The first match of each step that runs for the release; false with the
 // installer's text in reason when a required file is missing.
-bool find_kit_files(const char *package_folder, HostRelease release,
-                    const ProductRecord &product, DeploySet *set, char *reason);
+bool find_kit_files(const char *package_folder, HostRelease release, const ProductRecord &product,
+                    DeploySet *set, char *reason);
 
 enum SetState {
     SET_INSTALLED, // every target holds its kit file byte for byte

@@ -11,9 +11,8 @@
 #include "../host/product_key_rules.h"
 
 static bool query_key(HKEY key, DWORD *value_count, DWORD *longest_data) {
-    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                            value_count, nullptr, longest_data, nullptr,
-                            nullptr) == ERROR_SUCCESS;
+    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, value_count,
+                            nullptr, longest_data, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 // Enumerates every value of the key, handing name and data to visit; false
@@ -59,8 +58,8 @@ static bool read_product(DeployProduct *product) {
 ScanResult scan_deploy_products(DeployProducts *list) {
     *list = DeployProducts{nullptr, 0};
     HKEY hardcopy = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ,
-                      &hardcopy) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ, &hardcopy) !=
+        ERROR_SUCCESS)
         return SCAN_NO_HARDCOPY_KEY;
     DWORD count = 0;
     DWORD longest = 0;

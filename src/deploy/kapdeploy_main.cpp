@@ -39,8 +39,9 @@ static void say(const char *line) {
 static void open_log(const char *path) {
     run_log = fopen(path, "a");
     if (run_log == nullptr) {
-        fprintf(stderr, "kapdeploy: the log %s cannot be written (error %lu); going on without it\n",
-                path, static_cast<unsigned long>(GetLastError()));
+        fprintf(stderr,
+                "kapdeploy: the log %s cannot be written (error %lu); going on without it\n", path,
+                static_cast<unsigned long>(GetLastError()));
         return;
     }
     log_time();
@@ -114,9 +115,12 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
         bool installed = compare_set(set) == SET_INSTALLED;
         outcome = installed ? OUTCOME_DONE : OUTCOME_FAILED;
         snprintf(reason, REASON_SIZE, "%s",
-                 installed ? "installed" : "the kit's files are not all there, byte for byte");
+                 installed ? "installed"
+                           : "not installed: the kit's files are not all there, byte for byte");
     }
-    len += snprintf(line + len, LINE_SIZE - len, ": %s%s", outcome_words(outcome), reason);
+    // Detection changes nothing, so its "no" is a plain one.
+    const char *words = command.action == ACTION_DETECT ? "" : outcome_words(outcome);
+    len += snprintf(line + len, LINE_SIZE - len, ": %s%s", words, reason);
     if (outcome != OUTCOME_REFUSED && outcome != OUTCOME_FAILED && set.note[0] != '\0')
         snprintf(line + len, LINE_SIZE - len, " (%s)", set.note);
     return outcome;
@@ -246,8 +250,8 @@ static int deploy(const DeployCommand &command) {
     recover_all(products, recovered);
     char kit[MAX_PATH];
     char language[MAX_PATH];
-    DWORD len = GetFullPathNameA(command.kit != nullptr ? command.kit : ".", MAX_PATH, kit,
-                                 nullptr);
+    DWORD len =
+        GetFullPathNameA(command.kit != nullptr ? command.kit : ".", MAX_PATH, kit, nullptr);
     int status = failed;
     if (len == 0 || len >= MAX_PATH || !is_folder(kit)) {
         char line[LINE_SIZE];
