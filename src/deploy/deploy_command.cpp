@@ -54,9 +54,9 @@ static const OptionName option_names[] = {
 };
 
 static const char *language_folder_named(const char *name) {
-    for (const char *folder : language_folder_table) {
-        if (ascii_equal_nocase(folder, name))
-            return folder;
+    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+        if (ascii_equal_nocase(language_folder_table[i], name))
+            return language_folder_table[i];
     }
     return nullptr;
 }

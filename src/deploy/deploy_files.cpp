@@ -130,11 +130,11 @@ static bool held_by_another(const char *target, DWORD *error) {
     return in_use_error(*error);
 }
 
-static bool first_held(const DeployFile *const *files, int count, char *reason) {
-    for (int i = 0; i < count; ++i) {
+static bool first_held(const DeploySet &set, char *reason) {
+    for (int i = 0; i < set.count; ++i) {
         DWORD error;
-        if (held_by_another(files[i]->target, &error)) {
-            tell_error(reason, "another program is using", files[i]->target, error);
+        if (held_by_another(set.files[i].target, &error)) {
+            tell_error(reason, "another program is using", set.files[i].target, error);
             return true;
         }
     }
@@ -182,13 +182,12 @@ static void delete_journal(const ProductRecord &product) {
     DeleteFileA(path);
 }
 
-static void fill_journal(const DeployFile *const *files, int count, JournalOp op,
-                         Journal *journal) {
-    journal->count = count;
-    for (int i = 0; i < count; ++i) {
+static void fill_journal(const DeploySet &set, JournalOp op, Journal *journal) {
+    journal->count = set.count;
+    for (int i = 0; i < set.count; ++i) {
         journal->entries[i].op = op;
-        journal->entries[i].in_help_folder = files[i]->in_help_folder;
-        concat_bounded(journal->entries[i].name, PATH_BUFFER_SIZE, files[i]->name);
+        journal->entries[i].in_help_folder = set.files[i].in_help_folder;
+        concat_bounded(journal->entries[i].name, PATH_BUFFER_SIZE, set.files[i].name);
     }
 }
 
@@ -228,14 +227,11 @@ static void delete_suffixed(const DeploySet &set, const char *suffix) {
 
 ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
                            char *reason) {
-    const DeployFile *files[DEPLOY_STEP_COUNT];
-    for (int i = 0; i < set.count; ++i)
-        files[i] = &set.files[i];
     if (compare_set(set) == SET_INSTALLED) {
         snprintf(reason, REASON_SIZE, "already installed: the %d files equal the kit's", set.count);
         return OUTCOME_ALREADY;
     }
-    if (first_held(files, set.count, reason))
+    if (first_held(set, reason))
         return OUTCOME_IN_USE;
     if (dry_run) {
         snprintf(reason, REASON_SIZE, "would install %d files (dry run: nothing written)",
@@ -254,7 +250,7 @@ ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, b
         SetFileAttributesA(next, FILE_ATTRIBUTE_NORMAL);
     }
     Journal journal;
-    fill_journal(files, set.count, JOURNAL_REPLACE, &journal);
+    fill_journal(set, JOURNAL_REPLACE, &journal);
     if (!write_journal_file(product, journal)) {
         tell_error(reason, "could not write the journal in", product.driver_folder, GetLastError());
         delete_suffixed(set, new_suffix);
@@ -280,60 +276,56 @@ ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, b
 
 ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
                           char *reason) {
-    const DeployFile *ours[DEPLOY_STEP_COUNT];
-    int count = 0;
+    DeploySet ours; // the targets that equal their kit file
+    ours.count = 0;
     char kept[REASON_SIZE] = "";
     for (int i = 0; i < set.count; ++i) {
         const DeployFile &file = set.files[i];
         if (same_bytes(file.source, file.target))
-            ours[count++] = &file;
+            ours.files[ours.count++] = file;
         else if (exists(file.target))
             snprintf(kept + strlen(kept), sizeof kept - strlen(kept),
-                     "; kept %s: it differs "
-                     "from the kit's file",
-                     file.target);
+                     "; kept %s: it differs from the kit's file", file.target);
     }
-    if (count == 0) {
+    if (ours.count == 0) {
         snprintf(reason, REASON_SIZE, "nothing to remove: none of the kit's files is there%s",
                  kept);
         return OUTCOME_ALREADY;
     }
-    if (first_held(ours, count, reason))
+    if (first_held(ours, reason))
         return OUTCOME_IN_USE;
     if (dry_run) {
-        snprintf(reason, REASON_SIZE, "would remove %d files (dry run: nothing written)%s", count,
-                 kept);
+        snprintf(reason, REASON_SIZE, "would remove %d files (dry run: nothing written)%s",
+                 ours.count, kept);
         return OUTCOME_DONE;
     }
     Journal journal;
-    fill_journal(ours, count, JOURNAL_DELETE, &journal);
+    fill_journal(ours, JOURNAL_DELETE, &journal);
     if (!write_journal_file(product, journal)) {
         tell_error(reason, "could not write the journal in", product.driver_folder, GetLastError());
         return OUTCOME_FAILED;
     }
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < ours.count; ++i) {
         char old[MAX_PATH];
-        with_suffix(old, ours[i]->target, old_suffix);
-        SetFileAttributesA(ours[i]->target, FILE_ATTRIBUTE_NORMAL);
-        if (MoveFileExA(ours[i]->target, old, MOVEFILE_REPLACE_EXISTING))
+        const char *target = ours.files[i].target;
+        with_suffix(old, target, old_suffix);
+        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+        if (MoveFileExA(target, old, MOVEFILE_REPLACE_EXISTING))
             continue;
         DWORD error = GetLastError();
         tell_error(reason, in_use_error(error) ? "another program is using" : "could not remove",
-                   ours[i]->target, error);
+                   target, error);
         for (int j = i - 1; j >= 0; --j) {
-            with_suffix(old, ours[j]->target, old_suffix);
-            MoveFileExA(old, ours[j]->target, 0);
+            with_suffix(old, ours.files[j].target, old_suffix);
+            MoveFileExA(old, ours.files[j].target, 0);
         }
         delete_journal(product);
         return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
     }
-    for (int i = 0; i < count; ++i) {
-        char old[MAX_PATH];
-        with_suffix(old, ours[i]->target, old_suffix);
-        delete_file(old);
-    }
+    // The journal goes last: a run killed before it is finished by the next.
+    delete_suffixed(ours, old_suffix);
     delete_journal(product);
-    snprintf(reason, REASON_SIZE, "removed %d files%s", count, kept);
+    snprintf(reason, REASON_SIZE, "removed %d files%s", ours.count, kept);
     return OUTCOME_DONE;
 }
 
@@ -412,10 +404,10 @@ ProductOutcome recover_product(const ProductRecord &product, char *reason) {
         DeleteFileA(path);
         finished = 1;
     }
-    int swept = 0;
-    const char *folders[] = {product.driver_folder, product.help_folder};
-    for (const char *folder : folders)
-        swept += sweep_folder(folder, new_suffix) + sweep_folder(folder, old_suffix);
+    int swept = sweep_folder(product.driver_folder, new_suffix) +
+                sweep_folder(product.driver_folder, old_suffix) +
+                sweep_folder(product.help_folder, new_suffix) +
+                sweep_folder(product.help_folder, old_suffix);
     if (finished + swept == 0)
         return OUTCOME_ALREADY;
     snprintf(reason, REASON_SIZE, "%s",

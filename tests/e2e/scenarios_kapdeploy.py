@@ -258,25 +258,25 @@ def signal_all(pids, sig):
 
 
 def kill_when(work, drive, proc, moment):
-    """Kills kapdeploy once moment(names in drv) holds; returns those names,
-    or None when the run ended first. Once the big copy is whole the run is
-    stepped in short slices (stopped, looked at, let go), so that no moment
-    of its quick replacing slips by unseen."""
+    """Kills kapdeploy once moment(drv folder, names in it) holds; returns
+    those names, or None when the run ended first. The run is stepped in
+    short slices (let go, stopped, looked at): 2 ms during the big copy,
+    0.2 ms after it, so that no moment of its quick replacing slips by."""
     drv = os.path.join(drive, "A", "drv")
     copy = os.path.join(drv, "kapvl.hdi.kapnew")
     stepped = []
     while proc.poll() is None:
         names = os.listdir(drv)
-        if moment(names):
+        if moment(drv, names):
             signal_all(stepped or kapdeploy_pids(work), signal.SIGKILL)
             return names
-        if stepped:
-            signal_all(stepped, signal.SIGCONT)
-            time.sleep(0.0002)
-            signal_all(stepped, signal.SIGSTOP)
-        elif os.path.exists(copy) and os.path.getsize(copy) == BIG:
+        if not stepped:
             stepped = kapdeploy_pids(work)
-            signal_all(stepped, signal.SIGSTOP)
+            continue
+        copied = os.path.exists(copy) and os.path.getsize(copy) == BIG
+        signal_all(stepped, signal.SIGCONT)
+        time.sleep(0.0002 if copied else 0.002)
+        signal_all(stepped, signal.SIGSTOP)
     return None
 
 
@@ -284,11 +284,16 @@ def suffixed(names, suffix):
     return any(n.endswith(suffix) for n in names)
 
 
+def copying(drv, names):
+    return "kapvl.hdi.kapnew" in names and \
+        os.path.getsize(os.path.join(drv, "kapvl.hdi.kapnew")) < BIG
+
+
 MOMENTS = {
-    "during the big copy": lambda names: "kapvl.hdi.kapnew" in names,
-    "after the journal, before replacing": lambda names: "kapdeploy.journal" in names and
+    "during the big copy": copying,
+    "after the journal, before replacing": lambda drv, names: "kapdeploy.journal" in names and
     not suffixed(names, ".kapold"),
-    "between the replacements": lambda names: suffixed(names, ".kapold") and
+    "between the replacements": lambda drv, names: suffixed(names, ".kapold") and
     suffixed(names, ".kapnew"),
 }
 
