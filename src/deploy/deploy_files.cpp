@@ -6,7 +6,6 @@
 // moment a run may be killed.
 #include "deploy_files.h"
 
-#include <io.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -151,7 +150,9 @@ static bool move_over(const char *from, const char *to) {
 }
 
 static void delete_file(const char *path) {
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(path) || GetLastError() != ERROR_ACCESS_DENIED)
+        return;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL); // read-only
     DeleteFileA(path);
 }
 
@@ -168,7 +169,7 @@ static bool write_journal_file(const ProductRecord &product, const Journal &jour
     FILE *file = fopen(temp, "wb");
     if (file == nullptr)
         return false;
-    bool ok = write_journal(file, journal) && fflush(file) == 0 && _commit(_fileno(file)) == 0;
+    bool ok = write_journal(file, journal);
     ok = fclose(file) == 0 && ok;
     ok = ok && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok)
@@ -241,7 +242,6 @@ ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, b
     for (int i = 0; i < set.count; ++i) {
         char next[MAX_PATH];
         with_suffix(next, set.files[i].target, new_suffix);
-        delete_file(next);
         if (!CopyFileA(set.files[i].source, next, FALSE)) {
             tell_error(reason, "could not copy", set.files[i].target, GetLastError());
             delete_suffixed(set, new_suffix);
@@ -355,28 +355,37 @@ static bool finish_journal(const ProductRecord &product, const Journal &journal,
 }
 
 // Removes the temporary files of one folder: new copies are dropped, an old
-// file goes back only where nothing replaced it.
-static int sweep_folder(const char *folder, const char *suffix) {
+// file goes back only where nothing replaced it. A run leaves at most six;
+// more than sixteen are left for the next run.
+static int sweep_folder(const char *folder) {
     char pattern[MAX_PATH];
-    if (folder[0] == '\0' || !concat_bounded(pattern, MAX_PATH, "*", suffix))
+    WIN32_FIND_DATAA found;
+    HANDLE search = folder[0] == '\0' || !concat_bounded(pattern, MAX_PATH, folder, "\\*.kap*")
+                        ? INVALID_HANDLE_VALUE
+                        : FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
         return 0;
-    int swept = 0;
-    char name[MAX_PATH];
-    while (first_match(folder, pattern, name)) {
+    enum { MOST = 16 };
+    char names[MOST][MAX_PATH];
+    int count = 0;
+    do {
+        if (count < MOST && (long_name_matches(found.cFileName, "*.kapnew") ||
+                             long_name_matches(found.cFileName, "*.kapold")))
+            concat_bounded(names[count++], MAX_PATH, found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    for (int i = 0; i < count; ++i) {
         char path[MAX_PATH];
         char base[MAX_PATH];
-        if (!product_file_path(path, folder, name, "") || !concat_bounded(base, MAX_PATH, path))
-            break;
-        base[strlen(base) - strlen(suffix)] = '\0';
-        if (strcmp(suffix, old_suffix) == 0 && !exists(base))
+        if (!product_file_path(path, folder, names[i], "") || !concat_bounded(base, MAX_PATH, path))
+            continue;
+        base[strlen(base) - strlen(old_suffix)] = '\0';
+        if (long_name_matches(names[i], "*.kapold") && !exists(base))
             MoveFileExA(path, base, 0);
         else
             delete_file(path);
-        if (exists(path))
-            break;
-        ++swept;
     }
-    return swept;
+    return count;
 }
 
 ProductOutcome recover_product(const ProductRecord &product, char *reason) {
@@ -404,10 +413,7 @@ ProductOutcome recover_product(const ProductRecord &product, char *reason) {
         DeleteFileA(path);
         finished = 1;
     }
-    int swept = sweep_folder(product.driver_folder, new_suffix) +
-                sweep_folder(product.driver_folder, old_suffix) +
-                sweep_folder(product.help_folder, new_suffix) +
-                sweep_folder(product.help_folder, old_suffix);
+    int swept = sweep_folder(product.driver_folder) + sweep_folder(product.help_folder);
     if (finished + swept == 0)
         return OUTCOME_ALREADY;
     snprintf(reason, REASON_SIZE, "%s",
