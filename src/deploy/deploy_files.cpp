@@ -38,7 +38,8 @@ static void tell_error(char *reason, const char *what, const char *name, DWORD e
              static_cast<unsigned long>(error), words);
 }
 
-static bool first_match(const char *folder, const char *pattern, char name[MAX_PATH]) {
+static bool first_match(const char *folder, const char *pattern, char name[MAX_PATH],
+                        DWORD *attributes) {
     char search_path[MAX_PATH];
     if (!concat_bounded(search_path, MAX_PATH, folder, "\\", pattern))
         return false;
@@ -51,36 +52,63 @@ static bool first_match(const char *folder, const char *pattern, char name[MAX_P
         matched = long_name_matches(found.cFileName, pattern);
     } while (!matched && FindNextFileA(search, &found));
     FindClose(search);
+    *attributes = found.dwFileAttributes;
     return matched && concat_bounded(name, MAX_PATH, found.cFileName);
+}
+
+// What the steps' searches found in one package folder, kept for the next
+// product of the same release and language: 50 products, one search.
+struct KitMatches {
+    char package_folder[MAX_PATH];
+    bool found[DEPLOY_STEP_COUNT];
+    char names[DEPLOY_STEP_COUNT][MAX_PATH];
+    DWORD attributes[DEPLOY_STEP_COUNT];
+};
+
+static KitMatches last_matches;
+
+static const KitMatches &kit_matches(const char *package_folder) {
+    if (strcmp(last_matches.package_folder, package_folder) != 0) {
+        for (int i = 0; i < DEPLOY_STEP_COUNT; ++i)
+            last_matches.found[i] = first_match(package_folder, deploy_steps[i].pattern,
+                                                last_matches.names[i], &last_matches.attributes[i]);
+        concat_bounded(last_matches.package_folder, MAX_PATH, package_folder);
+    }
+    return last_matches;
 }
 
 bool find_kit_files(const char *package_folder, HostRelease release, const ProductRecord &product,
                     DeploySet *set, char *reason) {
+    const KitMatches &matches = kit_matches(package_folder);
     set->count = 0;
     set->note[0] = '\0';
-    for (const DeployStep &step : deploy_steps) {
+    for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
+        const DeployStep &step = deploy_steps[i];
         if (!deploy_step_runs(step, release))
             continue;
-        DeployFile &file = set->files[set->count];
-        const char *folder = folder_of(product, step.into_help_folder);
-        bool found = first_match(package_folder, step.pattern, file.name);
-        if (!found && step.required) {
+        if (!matches.found[i] && step.required) {
             one_line(reason, REASON_SIZE, step.missing_message);
             return false;
         }
-        DWORD attributes = GetFileAttributesA(folder);
-        if (!found || (!step.required && (attributes == INVALID_FILE_ATTRIBUTES ||
-                                          (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0))) {
+        const char *folder = folder_of(product, step.into_help_folder);
+        DWORD attributes = step.required || !matches.found[i] ? FILE_ATTRIBUTE_DIRECTORY
+                                                              : GetFileAttributesA(folder);
+        if (!matches.found[i] || attributes == INVALID_FILE_ATTRIBUTES ||
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             // The installer goes on without help files; so does this.
             snprintf(set->note, REASON_SIZE, "%s",
-                     found ? "no help folder" : "no help file in the kit");
+                     matches.found[i] ? "no help folder" : "no help file in the kit");
             continue;
         }
+        DeployFile &file = set->files[set->count];
         file.in_help_folder = step.into_help_folder;
-        if (!concat_bounded(file.source, MAX_PATH, package_folder, "\\", file.name) ||
+        file.source_read_only = (matches.attributes[i] & FILE_ATTRIBUTE_READONLY) != 0;
+        file.present = false;
+        if (!concat_bounded(file.name, MAX_PATH, matches.names[i]) ||
+            !concat_bounded(file.source, MAX_PATH, package_folder, "\\", file.name) ||
             !product_file_path(file.target, folder, file.name, "") ||
             strlen(file.target) + sizeof ".kapnew" > MAX_PATH) {
-            snprintf(reason, REASON_SIZE, "the path of %s is too long", file.name);
+            snprintf(reason, REASON_SIZE, "the path of %s is too long", matches.names[i]);
             return false;
         }
         ++set->count;
@@ -88,34 +116,38 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
     return true;
 }
 
-static bool same_bytes(const char *a, const char *b) {
+// Whether the target holds the source's bytes; *present tells whether it
+// exists at all (opened first: a missing one costs one call).
+static bool same_bytes(const char *source, const char *target, bool *present) {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE fa = CreateFileA(a, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-    HANDLE fb = CreateFileA(b, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool same = fa != INVALID_HANDLE_VALUE && fb != INVALID_HANDLE_VALUE &&
-                GetFileSize(fa, nullptr) == GetFileSize(fb, nullptr);
-    static char block_a[1 << 16];
-    static char block_b[1 << 16];
-    for (DWORD got_a = 1, got_b = 0; same && got_a > 0;) {
-        same = ReadFile(fa, block_a, sizeof block_a, &got_a, nullptr) &&
-               ReadFile(fb, block_b, sizeof block_b, &got_b, nullptr) && got_a == got_b &&
-               memcmp(block_a, block_b, got_a) == 0;
+    HANDLE ft = CreateFileA(target, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    *present = ft != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND;
+    if (ft == INVALID_HANDLE_VALUE)
+        return false;
+    HANDLE fs = CreateFileA(source, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool same = fs != INVALID_HANDLE_VALUE && GetFileSize(fs, nullptr) == GetFileSize(ft, nullptr);
+    static char block_s[1 << 16];
+    static char block_t[1 << 16];
+    for (DWORD got_s = 1, got_t = 0; same && got_s > 0;) {
+        same = ReadFile(fs, block_s, sizeof block_s, &got_s, nullptr) &&
+               ReadFile(ft, block_t, sizeof block_t, &got_t, nullptr) && got_s == got_t &&
+               memcmp(block_s, block_t, got_s) == 0;
     }
-    if (fa != INVALID_HANDLE_VALUE)
-        CloseHandle(fa);
-    if (fb != INVALID_HANDLE_VALUE)
-        CloseHandle(fb);
+    if (fs != INVALID_HANDLE_VALUE)
+        CloseHandle(fs);
+    CloseHandle(ft);
     return same;
 }
 
-SetState compare_set(const DeploySet &set) {
+SetState compare_set(DeploySet *set) {
     int present = 0;
     int same = 0;
-    for (int i = 0; i < set.count; ++i) {
-        present += exists(set.files[i].target) ? 1 : 0;
-        same += same_bytes(set.files[i].source, set.files[i].target) ? 1 : 0;
+    for (int i = 0; i < set->count; ++i) {
+        DeployFile &file = set->files[i];
+        same += same_bytes(file.source, file.target, &file.present) ? 1 : 0;
+        present += file.present ? 1 : 0;
     }
-    return same == set.count ? SET_INSTALLED : present == 0 ? SET_ABSENT : SET_OTHER;
+    return same == set->count ? SET_INSTALLED : present == 0 ? SET_ABSENT : SET_OTHER;
 }
 
 // Whether another program holds the target so that it cannot be renamed;
@@ -132,7 +164,7 @@ static bool held_by_another(const char *target, DWORD *error) {
 static bool first_held(const DeploySet &set, char *reason) {
     for (int i = 0; i < set.count; ++i) {
         DWORD error;
-        if (held_by_another(set.files[i].target, &error)) {
+        if (set.files[i].present && held_by_another(set.files[i].target, &error)) {
             tell_error(reason, "another program is using", set.files[i].target, error);
             return true;
         }
@@ -211,24 +243,31 @@ static bool replace_target(const DeployFile &file, DWORD *error) {
     char old[MAX_PATH];
     with_suffix(next, file.target, new_suffix);
     with_suffix(old, file.target, old_suffix);
-    SetFileAttributesA(file.target, FILE_ATTRIBUTE_NORMAL);
-    bool ok = (!exists(file.target) || MoveFileExA(file.target, old, MOVEFILE_REPLACE_EXISTING)) &&
+    DWORD attributes = GetFileAttributesA(file.target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesA(file.target, FILE_ATTRIBUTE_NORMAL);
+    bool ok = (attributes == INVALID_FILE_ATTRIBUTES ||
+               MoveFileExA(file.target, old, MOVEFILE_REPLACE_EXISTING)) &&
               MoveFileExA(next, file.target, MOVEFILE_REPLACE_EXISTING);
     *error = ok ? ERROR_SUCCESS : GetLastError();
     return ok;
 }
 
+// The old files exist only where a target was present.
 static void delete_suffixed(const DeploySet &set, const char *suffix) {
     for (int i = 0; i < set.count; ++i) {
+        if (suffix == old_suffix && !set.files[i].present)
+            continue;
         char path[MAX_PATH];
         with_suffix(path, set.files[i].target, suffix);
         delete_file(path);
     }
 }
 
-ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
+ProductOutcome install_set(DeploySet *changed, const ProductRecord &product, bool dry_run,
                            char *reason) {
-    if (compare_set(set) == SET_INSTALLED) {
+    const DeploySet &set = *changed;
+    if (compare_set(changed) == SET_INSTALLED) {
         snprintf(reason, REASON_SIZE, "already installed: the %d files equal the kit's", set.count);
         return OUTCOME_ALREADY;
     }
@@ -247,7 +286,8 @@ ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, b
             delete_suffixed(set, new_suffix);
             return OUTCOME_FAILED;
         }
-        SetFileAttributesA(next, FILE_ATTRIBUTE_NORMAL);
+        if (set.files[i].source_read_only)
+            SetFileAttributesA(next, FILE_ATTRIBUTE_NORMAL);
     }
     Journal journal;
     fill_journal(set, JOURNAL_REPLACE, &journal);
@@ -281,11 +321,14 @@ ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bo
     char kept[REASON_SIZE] = "";
     for (int i = 0; i < set.count; ++i) {
         const DeployFile &file = set.files[i];
-        if (same_bytes(file.source, file.target))
-            ours.files[ours.count++] = file;
-        else if (exists(file.target))
+        bool present = false;
+        if (same_bytes(file.source, file.target, &present)) {
+            ours.files[ours.count] = file;
+            ours.files[ours.count++].present = true;
+        } else if (present) {
             snprintf(kept + strlen(kept), sizeof kept - strlen(kept),
                      "; kept %s: it differs from the kit's file", file.target);
+        }
     }
     if (ours.count == 0) {
         snprintf(reason, REASON_SIZE, "nothing to remove: none of the kit's files is there%s",

@@ -11,6 +11,8 @@ struct DeployFile {
     char target[PATH_BUFFER_SIZE]; // in the driver or help folder
     char name[PATH_BUFFER_SIZE];
     bool in_help_folder;
+    bool source_read_only;
+    bool present; // the target existed when compare_set looked
 };
 
 struct DeploySet {
@@ -30,10 +32,11 @@ enum SetState {
     SET_ABSENT,    // no target exists
 };
 
-SetState compare_set(const DeploySet &set);
+// Also notes which targets exist.
+SetState compare_set(DeploySet *set);
 
 // Replaces the product's files with the kit's, all or none.
-ProductOutcome install_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
+ProductOutcome install_set(DeploySet *set, const ProductRecord &product, bool dry_run,
                            char *reason);
 
 // Deletes the targets that equal their kit file, all or none; the others

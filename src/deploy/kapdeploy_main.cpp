@@ -108,11 +108,11 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
     } else if (!find_kit_files(judged.package_folder, judged.release, record, &set, reason)) {
         outcome = OUTCOME_FAILED;
     } else if (command.action == ACTION_INSTALL) {
-        outcome = install_set(set, record, command.dry_run, reason);
+        outcome = install_set(&set, record, command.dry_run, reason);
     } else if (command.action == ACTION_REMOVE) {
         outcome = remove_set(set, record, command.dry_run, reason);
     } else {
-        bool installed = compare_set(set) == SET_INSTALLED;
+        bool installed = compare_set(&set) == SET_INSTALLED;
         outcome = installed ? OUTCOME_DONE : OUTCOME_FAILED;
         snprintf(reason, REASON_SIZE, "%s",
                  installed ? "installed"
@@ -139,7 +139,7 @@ static void kit_state(const char *kit, const DeployProduct &product, char *words
         if (!judge_product(digit, host, kit, language, &judged) ||
             !find_kit_files(judged.package_folder, judged.release, product.record, &set, reason))
             continue;
-        SetState state = compare_set(set);
+        SetState state = compare_set(&set);
         if (state == SET_INSTALLED) {
             snprintf(words, cap, "installed (%s)", language);
             return;
