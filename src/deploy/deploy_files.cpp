@@ -243,7 +243,8 @@ static bool replace_target(const DeployFile &file, DWORD *error) {
     char old[MAX_PATH];
     with_suffix(next, file.target, new_suffix);
     with_suffix(old, file.target, old_suffix);
-    DWORD attributes = GetFileAttributesA(file.target);
+    // A target that was absent when compared is not asked about again.
+    DWORD attributes = file.present ? GetFileAttributesA(file.target) : INVALID_FILE_ATTRIBUTES;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
         SetFileAttributesA(file.target, FILE_ATTRIBUTE_NORMAL);
     bool ok = (attributes == INVALID_FILE_ATTRIBUTES ||
