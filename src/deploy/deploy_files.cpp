@@ -1,42 +1,16 @@
-// The file work of kapdeploy. A change is prepared beside the targets
-// (name.kapnew), recorded in the journal, then made with renames that keep
-// the old files (name.kapold) until every target is in place. While the
-// journal exists a change is finished by the next run; without it, the
-// temporary files are only removed. The order here keeps that true at every
-// moment a run may be killed.
+// A product's change, all or nothing. The new files are copied beside the
+// targets (name.kapnew) and recorded in the journal, then renamed into
+// place, the old files kept (name.kapold) until every target is there.
+// While the journal exists the next run finishes the change
+// (deploy_recovery); the order here keeps that true at every moment a run
+// may be killed.
 #include "deploy_files.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "../control/platform.h"
 #include "../control/text.h"
-#include "deploy_journal.h"
-
-static const char *folder_of(const ProductRecord &product, bool help) {
-    return help ? product.help_folder : product.driver_folder;
-}
-
-static bool exists(const char *path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-static bool in_use_error(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
-
-// "name: what the system says" into reason.
-static void tell_error(char *reason, const char *what, const char *name, DWORD error) {
-    char words[200] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   words, sizeof words, nullptr);
-    one_line(words, sizeof words, words);
-    size_t len = strlen(words);
-    while (len > 0 && (words[len - 1] == ' ' || words[len - 1] == '\r' || words[len - 1] == '.'))
-        words[--len] = '\0';
-    snprintf(reason, REASON_SIZE, "%s %s (error %lu: %s)", what, name,
-             static_cast<unsigned long>(error), words);
-}
+#include "deploy_file_ops.h"
 
 static bool first_match(const char *folder, const char *pattern, char name[MAX_PATH],
                         DWORD *attributes) {
@@ -170,49 +144,6 @@ static bool first_held(const DeploySet &set, char *reason) {
         }
     }
     return false;
-}
-
-static bool with_suffix(char out[MAX_PATH], const char *path, const char *suffix) {
-    return concat_bounded(out, MAX_PATH, path, suffix);
-}
-
-static bool move_over(const char *from, const char *to) {
-    SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-static void delete_file(const char *path) {
-    if (DeleteFileA(path) || GetLastError() != ERROR_ACCESS_DENIED)
-        return;
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL); // read-only
-    DeleteFileA(path);
-}
-
-static void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *suffix) {
-    product_file_path(out, product.driver_folder, journal_name, suffix);
-}
-
-// Written under a temporary name and renamed, so that it is whole or absent.
-static bool write_journal_file(const ProductRecord &product, const Journal &journal) {
-    char temp[MAX_PATH];
-    char path[MAX_PATH];
-    journal_path(temp, product, new_suffix);
-    journal_path(path, product, "");
-    FILE *file = fopen(temp, "wb");
-    if (file == nullptr)
-        return false;
-    bool ok = write_journal(file, journal);
-    ok = fclose(file) == 0 && ok;
-    ok = ok && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!ok)
-        DeleteFileA(temp);
-    return ok;
-}
-
-static void delete_journal(const ProductRecord &product) {
-    char path[MAX_PATH];
-    journal_path(path, product, "");
-    DeleteFileA(path);
 }
 
 static void fill_journal(const DeploySet &set, JournalOp op, Journal *journal) {
@@ -370,98 +301,5 @@ ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bo
     delete_suffixed(ours, old_suffix);
     delete_journal(product);
     snprintf(reason, REASON_SIZE, "removed %d files%s", ours.count, kept);
-    return OUTCOME_DONE;
-}
-
-// Finishes the journal's change; false when a file cannot be moved yet.
-static bool finish_journal(const ProductRecord &product, const Journal &journal, DWORD *error) {
-    for (int i = 0; i < journal.count; ++i) {
-        const JournalEntry &e = journal.entries[i];
-        char target[MAX_PATH];
-        char temp[MAX_PATH];
-        if (!product_file_path(target, folder_of(product, e.in_help_folder), e.name, ""))
-            continue;
-        with_suffix(temp, target, e.op == JOURNAL_REPLACE ? new_suffix : old_suffix);
-        bool ok = true;
-        if (e.op == JOURNAL_REPLACE && exists(temp)) {
-            ok = move_over(temp, target);
-        } else if (e.op == JOURNAL_DELETE) {
-            delete_file(target);
-            delete_file(temp);
-            ok = !exists(target) && !exists(temp);
-        }
-        if (!ok) {
-            *error = GetLastError();
-            return false;
-        }
-    }
-    return true;
-}
-
-// Removes the temporary files of one folder: new copies are dropped, an old
-// file goes back only where nothing replaced it. A run leaves at most six;
-// more than sixteen are left for the next run.
-static int sweep_folder(const char *folder) {
-    char pattern[MAX_PATH];
-    WIN32_FIND_DATAA found;
-    HANDLE search = folder[0] == '\0' || !concat_bounded(pattern, MAX_PATH, folder, "\\*.kap*")
-                        ? INVALID_HANDLE_VALUE
-                        : FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    enum { MOST = 16 };
-    char names[MOST][MAX_PATH];
-    int count = 0;
-    do {
-        if (count < MOST && (long_name_matches(found.cFileName, "*.kapnew") ||
-                             long_name_matches(found.cFileName, "*.kapold")))
-            concat_bounded(names[count++], MAX_PATH, found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    for (int i = 0; i < count; ++i) {
-        char path[MAX_PATH];
-        char base[MAX_PATH];
-        if (!product_file_path(path, folder, names[i], "") || !concat_bounded(base, MAX_PATH, path))
-            continue;
-        base[strlen(base) - strlen(old_suffix)] = '\0';
-        if (long_name_matches(names[i], "*.kapold") && !exists(base))
-            MoveFileExA(path, base, 0);
-        else
-            delete_file(path);
-    }
-    return count;
-}
-
-ProductOutcome recover_product(const ProductRecord &product, char *reason) {
-    char path[MAX_PATH];
-    journal_path(path, product, "");
-    FILE *file = path[0] == '\0' ? nullptr : fopen(path, "rb");
-    int finished = 0;
-    if (file != nullptr) {
-        Journal journal;
-        bool read = read_journal(file, &journal);
-        fclose(file);
-        DWORD error = ERROR_SUCCESS;
-        if (!read) {
-            snprintf(reason, REASON_SIZE,
-                     "%s is not a journal of this program: look at it and "
-                     "remove it",
-                     path);
-            return OUTCOME_FAILED;
-        }
-        if (!finish_journal(product, journal, &error)) {
-            tell_error(reason, "an interrupted run cannot be finished yet in",
-                       product.driver_folder, error);
-            return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
-        }
-        DeleteFileA(path);
-        finished = 1;
-    }
-    int swept = sweep_folder(product.driver_folder) + sweep_folder(product.help_folder);
-    if (finished + swept == 0)
-        return OUTCOME_ALREADY;
-    snprintf(reason, REASON_SIZE, "%s",
-             finished ? "finished the change of an interrupted run"
-                      : "removed the temporary files of an interrupted run");
     return OUTCOME_DONE;
 }
