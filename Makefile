@@ -4,6 +4,7 @@
 # make release    builds build/release/ (signed with KAP_SIGN_PFX, see README)
 # make dlgdriver  builds the dialog driver that the Wine runs need
 # make kapkit     builds the kit checker for Windows (natively: make native)
+# make kapdeploy  builds the installer for deployment tools (kapdeploy.exe)
 WIN32_DIR  := build/win32
 NATIVE_DIR := build/native
 
@@ -12,7 +13,7 @@ SOURCES    := $(shell find src -name '*.cpp' | sort)
 POSIX_ONLY := $(filter %_posix.cpp,$(SOURCES))
 FUZZ_SECONDS ?= 20
 
-.PHONY: all exe dlgdriver kapkit native setup check demo release lint fuzz clean
+.PHONY: all exe dlgdriver kapkit kapdeploy native setup check demo release lint fuzz clean
 
 all: exe
 
@@ -24,9 +25,13 @@ exe:
 # Not part of the product: built only for the runs under Wine.
 dlgdriver: exe
 	@cmake --build $(WIN32_DIR) -j2 --target dlgdriver
+	@cmake --build $(WIN32_DIR) -j2 --target conwatch
 
 kapkit: exe
 	@cmake --build $(WIN32_DIR) -j2 --target kapkit
+
+kapdeploy: exe
+	@cmake --build $(WIN32_DIR) -j2 --target kapdeploy
 
 native:
 	@cmake -S . -B $(NATIVE_DIR) -DKAP_WIN32_DIR=$(CURDIR)/$(WIN32_DIR) \
@@ -37,7 +42,7 @@ setup:
 	@tools/setup.sh
 
 check: setup
-	@$(MAKE) --no-print-directory exe dlgdriver kapkit native lint
+	@$(MAKE) --no-print-directory exe dlgdriver kapkit kapdeploy native lint
 	@python3 tools/vm.py mode >/dev/null
 	@cd $(NATIVE_DIR) && ctest --output-on-failure
 
@@ -58,11 +63,11 @@ fuzz:
 	@tests/fuzz/run.sh $(FUZZ_SECONDS)
 
 demo: setup
-	@$(MAKE) --no-print-directory exe dlgdriver kapkit
+	@$(MAKE) --no-print-directory exe dlgdriver kapkit kapdeploy
 	@python3 tools/demo.py $(WIN32_DIR)
 
 release: setup
-	@$(MAKE) --no-print-directory exe kapkit
+	@$(MAKE) --no-print-directory exe kapkit kapdeploy
 	@tools/release.sh $(WIN32_DIR) build/release
 
 clean:

@@ -12,7 +12,7 @@ build=$1
 out=$2
 
 # Every program a release ships; one that this build does not make is left out.
-programs="KapHdiInstaller.exe kapkit.exe"
+programs="KapHdiInstaller.exe kapkit.exe kapdeploy.exe"
 
 fail() { echo "release: $1" >&2; exit 1; }
 # The signature names what the user sees in the version resource and in the

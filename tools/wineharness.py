@@ -88,3 +88,36 @@ def run_console(work, program, args, timeout=120):
             f.seek(0)
             texts.append(f.read().decode("latin-1").replace("\r\n", "\n"))
     return status, texts[0], texts[1]
+
+
+def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False):
+    """Runs a console program of bin/ from cwd (a folder on K:) through
+    conwatch, with holds (Windows paths) kept open without sharing by
+    another process. Returns the exit code as Windows gives it, standard
+    output, standard error (Unix line ends) and the windows it made. With
+    popen, returns the running process and a function that collects those
+    four once it has ended."""
+    bin_dir = os.path.join(work, "bin")
+    fd, status = tempfile.mkstemp(prefix="conwatch-", suffix=".txt", dir=work)
+    os.close(fd)
+    give_to_test_user(status)
+    cmd = [WINENV, "run", work, "wine", os.path.join(bin_dir, "conwatch.exe"),
+           winpath(work, status), winpath(work, os.path.join(drive(work), cwd))]
+    cmd += ["hold=" + h for h in holds] + ["--", winpath(work, os.path.join(bin_dir, program))]
+    out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
+    proc = subprocess.Popen(cmd + list(args), stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+
+    def collect():
+        proc.wait(timeout=timeout)
+        texts = []
+        for f in (out, err):
+            f.seek(0)
+            texts.append(f.read().decode("latin-1").replace("\r\n", "\n"))
+            f.close()
+        with open(status, encoding="latin-1") as f:
+            lines = f.read().splitlines()
+        os.remove(status)
+        code = next((int(line[5:]) for line in lines if line.startswith("exit ")), None)
+        windows = [line[7:] for line in lines if line.startswith("window ")]
+        return code, texts[0], texts[1], windows
+    return (proc, collect) if popen else collect()

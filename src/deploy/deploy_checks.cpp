@@ -1,0 +1,111 @@
+// The installer's checks for one product, turned into outcomes and words.
+#include "deploy_checks.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "../control/package_paths.h"
+#include "../host/release_rules.h"
+#include "../kit/kit_rules.h"
+#include "../package/compatibility.h"
+#include "../package/hif_reader.h"
+#include "../ui/languages.h"
+#include "deploy_command.h"
+
+void one_line(char *out, size_t cap, const char *text) {
+    size_t len = 0;
+    for (; *text != '\0' && len + 1 < cap; ++text) {
+        char c = *text == '\n' ? ' ' : *text;
+        if (c == ' ' && len > 0 && out[len - 1] == ' ')
+            continue;
+        out[len++] = c;
+    }
+    out[len] = '\0';
+}
+
+static bool refuse(ProductJudgement *judgement, const char *text) {
+    one_line(judgement->reason, REASON_SIZE, text);
+    return false;
+}
+
+static int language_index(const char *language_folder) {
+    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+        if (strcmp(language_folder_table[i], language_folder) == 0)
+            return i;
+    }
+    return -1;
+}
+
+static const char ddk_text[] =
+    "The driver was built with a Driver Development Kit (DDK) more recent \nthan the one used "
+    "for the targetted application.In order to install \nthe driver, you must either update "
+    "your application to the same \nDDK level or use a less recent driver.\nInstallation failed.";
+
+bool judge_product(char digit, const FourPartVersion &host_version, const char *kit_folder,
+                   const char *language_folder, ProductJudgement *judgement) {
+    *judgement = ProductJudgement{RELEASE_NONE, {0, 0, 0, 0}, false, "", ""};
+    switch (classify_host_release(digit, host_version.minor, &judgement->release)) {
+    case REJECT_NOT_APPLICATION:
+        return refuse(judgement, "The chosen application is not an AutoCAD application or is "
+                                 "corrupted.\nThe setup will close");
+    case REJECT_CORRUPTED:
+        return refuse(judgement, "The chosen application is corrupted.\nThe setup will close.");
+    case RELEASE_KNOWN:
+        break;
+    }
+    int language = language_index(language_folder);
+    if (language < 0 || !language_offered(language, judgement->release)) {
+        snprintf(judgement->reason, REASON_SIZE,
+                 "the installer does not offer %s for this release (only for 2004 and later)",
+                 language_folder);
+        return false;
+    }
+    char hif_path[PATH_BUFFER_SIZE];
+    if (!build_package_folder(judgement->package_folder, kit_folder, language_folder,
+                              judgement->release) ||
+        !build_hif_path(hif_path, judgement->package_folder))
+        return refuse(judgement, "the kit folder's path is too long for the installer");
+    uint16_t level[HIF_VALUE_COUNT] = {0, 0, 0, 0};
+    switch (hif_read_file(hif_path, driver_level_key, level)) {
+    case HIF_CANNOT_OPEN:
+        return refuse(judgement,
+                      "The installation HIF file could not be opened. Check out whether\nthis "
+                      "file exists or not in your install directory. If this is not\nthe case, "
+                      "contact your driver provider to get it.\nInstallation failed.");
+    case HIF_KEY_MISSING:
+        return refuse(judgement, "There are some missing information in the installation HIF "
+                                 "file.\nPlease contact your driver provider to get a new HIF "
+                                 "file.");
+    case HIF_FOUND:
+        break;
+    }
+    judgement->driver_level = FourPartVersion{level[0], level[1], level[2], level[3]};
+    judgement->level_read = true;
+    switch (judge_driver_level(judgement->driver_level, host_version)) {
+    case DRIVER_DDK_MISMATCH:
+        return refuse(judgement, ddk_text);
+    case DRIVER_BUILD_DIFFERS:
+        return refuse(judgement, "the driver's build differs from the host's (the installer "
+                                 "stops here without a word)");
+    case DRIVER_FITS:
+        break;
+    }
+    return true;
+}
+
+int combine_exit_code(const ProductOutcome *outcomes, int count) {
+    if (count == 0)
+        return EXIT_INSTALL_FAILURE;
+    bool in_use = false;
+    for (int i = 0; i < count; ++i) {
+        if (outcomes[i] == OUTCOME_REFUSED || outcomes[i] == OUTCOME_FAILED)
+            return EXIT_INSTALL_FAILURE;
+        in_use = in_use || outcomes[i] == OUTCOME_IN_USE;
+    }
+    return in_use ? EXIT_TRY_AGAIN : EXIT_DEPLOY_OK;
+}
+
+const char *release_words(HostRelease release) {
+    return release == RELEASE_NONE ? "no hcreg6.dll to hcreg9.dll (release unknown)"
+                                   : release_folder_name(release);
+}

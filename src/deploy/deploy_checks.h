@@ -1,0 +1,45 @@
+// The installer's checks for one product, in its order, judged without a
+// person at the screen: each refusal becomes a reason in words, with the
+// installer's own text where it has one.
+#pragma once
+
+#include <stddef.h>
+
+#include "../control/records.h"
+
+enum ProductOutcome {
+    OUTCOME_DONE,    // the files were installed or removed
+    OUTCOME_ALREADY, // nothing to do: the product already was as asked
+    OUTCOME_IN_USE,  // a file is held by another program: nothing changed
+    OUTCOME_REFUSED, // the installer's checks refuse the product
+    OUTCOME_FAILED,  // a copy or another step failed: nothing changed
+};
+
+enum { REASON_SIZE = 512 };
+
+// What the checks found for one product before any file is looked at.
+struct ProductJudgement {
+    HostRelease release;
+    FourPartVersion driver_level;
+    bool level_read;
+    char package_folder[PATH_BUFFER_SIZE];
+    char reason[REASON_SIZE]; // why the product is refused
+};
+
+// digit is the first hcreg digit found in the location ('6'..'9', 0 for
+// none) and host_version its file version (0.0.0.0 when unread). Runs the
+// release rule, the language offer, the kit folder, kap.hif and the
+// compatibility rule; false with the reason when one refuses the product.
+bool judge_product(char digit, const FourPartVersion &host_version, const char *kit_folder,
+                   const char *language_folder, ProductJudgement *judgement);
+
+// The installer's message as one line: line breaks become single blanks.
+void one_line(char *out, size_t cap, const char *text);
+
+// The run's exit code from each selected product's outcome: 0 when all went
+// well, 1618 when files in use were the only problem, 1603 for anything
+// else and when no product was selected at all.
+int combine_exit_code(const ProductOutcome *outcomes, int count);
+
+// "ACAD2005", or why a product has no release.
+const char *release_words(HostRelease release);

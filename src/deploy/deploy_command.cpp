@@ -1,0 +1,123 @@
+// Reads the kapdeploy command line; every wrong line is told apart in words.
+#include "deploy_command.h"
+
+#include <string.h>
+
+#include "../control/text.h"
+#include "../ui/languages.h"
+
+const char deploy_usage[] =
+    "usage: kapdeploy list [--kit DIR]\n"
+    "       kapdeploy install --product NAME|all --language FOLDER [--kit DIR] [--log FILE] "
+    "[--dry-run]\n"
+    "       kapdeploy detect --product NAME|all --language FOLDER [--kit DIR]\n"
+    "       kapdeploy remove --product NAME|all --language FOLDER [--kit DIR] [--log FILE] "
+    "[--dry-run]\n"
+    "       kapdeploy --help | --version\n";
+
+struct ActionName {
+    const char *name;
+    DeployAction action;
+};
+
+static const ActionName action_names[] = {
+    {"list", ACTION_LIST},         {"install", ACTION_INSTALL}, {"detect", ACTION_DETECT},
+    {"remove", ACTION_REMOVE},     {"--help", ACTION_HELP},     {"/?", ACTION_HELP},
+    {"--version", ACTION_VERSION},
+};
+
+// The options each sub-command takes, as letters: p product, l language,
+// k kit, g log, d dry run.
+static const char *allowed_options(DeployAction action) {
+    switch (action) {
+    case ACTION_LIST:
+        return "k";
+    case ACTION_DETECT:
+        return "plk";
+    case ACTION_INSTALL:
+    case ACTION_REMOVE:
+        return "plkgd";
+    case ACTION_HELP:
+    case ACTION_VERSION:
+        break;
+    }
+    return "";
+}
+
+struct OptionName {
+    const char *name;
+    char letter;
+};
+
+static const OptionName option_names[] = {
+    {"--product", 'p'}, {"--language", 'l'}, {"--kit", 'k'}, {"--log", 'g'}, {"--dry-run", 'd'},
+};
+
+static const char *language_folder_named(const char *name) {
+    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+        if (ascii_equal_nocase(language_folder_table[i], name))
+            return language_folder_table[i];
+    }
+    return nullptr;
+}
+
+// Stores one option's value; null when it is taken, else what is wrong.
+static const char *store_option(char letter, const char *value, DeployCommand *command) {
+    const char **slot = letter == 'p'   ? &command->product
+                        : letter == 'l' ? &command->language
+                        : letter == 'k' ? &command->kit
+                                        : &command->log;
+    if (*slot != nullptr)
+        return "an option is given twice";
+    if (value[0] == '\0')
+        return "an option's value is empty";
+    if (letter == 'l') {
+        value = language_folder_named(value);
+        if (value == nullptr)
+            return "unknown language folder (Cesky, ChineseS, ChineseT, Deutsch, English, "
+                   "Espanol, Francais, Italiano, Japanese, Magyar, Polski or Russkii)";
+    }
+    *slot = value;
+    return nullptr;
+}
+
+const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) {
+    *command = DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false};
+    if (argc < 2)
+        return "no sub-command";
+    const ActionName *found = nullptr;
+    for (const ActionName &a : action_names) {
+        if (strcmp(argv[1], a.name) == 0)
+            found = &a;
+    }
+    if (found == nullptr)
+        return "unknown sub-command";
+    command->action = found->action;
+    const char *allowed = allowed_options(found->action);
+    for (int i = 2; i < argc; ++i) {
+        char letter = 0;
+        for (const OptionName &o : option_names) {
+            if (strcmp(argv[i], o.name) == 0)
+                letter = o.letter;
+        }
+        if (letter == 0 || strchr(allowed, letter) == nullptr)
+            return "unknown option for this sub-command";
+        if (letter == 'd') {
+            command->dry_run = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return "an option lacks its value";
+        const char *problem = store_option(letter, argv[++i], command);
+        if (problem != nullptr)
+            return problem;
+    }
+    if (strchr(allowed, 'p') != nullptr &&
+        (command->product == nullptr || command->language == nullptr))
+        return "--product and --language are required";
+    return nullptr;
+}
+
+bool product_selected(const char *selector, const char *product_name) {
+    return ascii_equal_nocase(selector, "all") || ascii_equal_nocase(selector, product_name);
+}

@@ -1,0 +1,40 @@
+// The kapdeploy command line: which sub-command, for which products, in
+// which language, from which kit; and the exit codes deployment tools read.
+#pragma once
+
+enum DeployAction {
+    ACTION_LIST,
+    ACTION_INSTALL,
+    ACTION_DETECT,
+    ACTION_REMOVE,
+    ACTION_HELP,
+    ACTION_VERSION
+};
+
+// The codes of the contract that MSI packages made common.
+enum {
+    EXIT_DEPLOY_OK = 0,
+    EXIT_NOT_DETECTED = 1,
+    EXIT_BAD_COMMAND = 87,
+    EXIT_INSTALL_FAILURE = 1603,
+    EXIT_TRY_AGAIN = 1618,
+};
+
+struct DeployCommand {
+    DeployAction action;
+    const char *product;  // a product name or "all"; null for list
+    const char *language; // the kit's own spelling of the language folder
+    const char *kit;      // null: the current folder
+    const char *log;      // null: no log
+    bool dry_run;
+};
+
+extern const char deploy_usage[];
+
+// Fills *command from argv; null when the line is well formed, else what is
+// wrong with it, in words (the run then ends with EXIT_BAD_COMMAND).
+const char *parse_deploy_command(int argc, char **argv, DeployCommand *command);
+
+// Whether the --product value selects a product of this name: "all" does,
+// and so does its name without regard to the case of ASCII letters.
+bool product_selected(const char *selector, const char *product_name);

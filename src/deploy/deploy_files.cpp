@@ -1,0 +1,305 @@
+// A product's change, all or nothing. The new files are copied beside the
+// targets (name.kapnew) and recorded in the journal, then renamed into
+// place, the old files kept (name.kapold) until every target is there.
+// While the journal exists the next run finishes the change
+// (deploy_recovery); the order here keeps that true at every moment a run
+// may be killed.
+#include "deploy_files.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "../control/text.h"
+#include "deploy_file_ops.h"
+
+static bool first_match(const char *folder, const char *pattern, char name[MAX_PATH],
+                        DWORD *attributes) {
+    char search_path[MAX_PATH];
+    if (!concat_bounded(search_path, MAX_PATH, folder, "\\", pattern))
+        return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(search_path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool matched = false;
+    do {
+        matched = long_name_matches(found.cFileName, pattern);
+    } while (!matched && FindNextFileA(search, &found));
+    FindClose(search);
+    *attributes = found.dwFileAttributes;
+    return matched && concat_bounded(name, MAX_PATH, found.cFileName);
+}
+
+// What the steps' searches found in one package folder, kept for the next
+// product of the same release and language: 50 products, one search.
+struct KitMatches {
+    char package_folder[MAX_PATH];
+    bool found[DEPLOY_STEP_COUNT];
+    char names[DEPLOY_STEP_COUNT][MAX_PATH];
+    DWORD attributes[DEPLOY_STEP_COUNT];
+};
+
+static KitMatches last_matches;
+
+static const KitMatches &kit_matches(const char *package_folder) {
+    if (strcmp(last_matches.package_folder, package_folder) != 0) {
+        for (int i = 0; i < DEPLOY_STEP_COUNT; ++i)
+            last_matches.found[i] = first_match(package_folder, deploy_steps[i].pattern,
+                                                last_matches.names[i], &last_matches.attributes[i]);
+        concat_bounded(last_matches.package_folder, MAX_PATH, package_folder);
+    }
+    return last_matches;
+}
+
+bool find_kit_files(const char *package_folder, HostRelease release, const ProductRecord &product,
+                    DeploySet *set, char *reason) {
+    const KitMatches &matches = kit_matches(package_folder);
+    set->count = 0;
+    set->note[0] = '\0';
+    for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
+        const DeployStep &step = deploy_steps[i];
+        if (!deploy_step_runs(step, release))
+            continue;
+        if (!matches.found[i] && step.required) {
+            one_line(reason, REASON_SIZE, step.missing_message);
+            return false;
+        }
+        const char *folder = folder_of(product, step.into_help_folder);
+        DWORD attributes = step.required || !matches.found[i] ? FILE_ATTRIBUTE_DIRECTORY
+                                                              : GetFileAttributesA(folder);
+        if (!matches.found[i] || attributes == INVALID_FILE_ATTRIBUTES ||
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            // The installer goes on without help files; so does this.
+            snprintf(set->note, REASON_SIZE, "%s",
+                     matches.found[i] ? "no help folder" : "no help file in the kit");
+            continue;
+        }
+        DeployFile &file = set->files[set->count];
+        file.in_help_folder = step.into_help_folder;
+        file.source_read_only = (matches.attributes[i] & FILE_ATTRIBUTE_READONLY) != 0;
+        file.present = false;
+        if (!concat_bounded(file.name, MAX_PATH, matches.names[i]) ||
+            !concat_bounded(file.source, MAX_PATH, package_folder, "\\", file.name) ||
+            !product_file_path(file.target, folder, file.name, "") ||
+            strlen(file.target) + sizeof ".kapnew" > MAX_PATH) {
+            snprintf(reason, REASON_SIZE, "the path of %s is too long", matches.names[i]);
+            return false;
+        }
+        ++set->count;
+    }
+    return true;
+}
+
+// Whether the target holds the source's bytes; *present tells whether it
+// exists at all (opened first: a missing one costs one call).
+static bool same_bytes(const char *source, const char *target, bool *present) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE ft = CreateFileA(target, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    *present = ft != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND;
+    if (ft == INVALID_HANDLE_VALUE)
+        return false;
+    HANDLE fs = CreateFileA(source, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool same = fs != INVALID_HANDLE_VALUE && GetFileSize(fs, nullptr) == GetFileSize(ft, nullptr);
+    static char block_s[1 << 16];
+    static char block_t[1 << 16];
+    for (DWORD got_s = 1, got_t = 0; same && got_s > 0;) {
+        same = ReadFile(fs, block_s, sizeof block_s, &got_s, nullptr) &&
+               ReadFile(ft, block_t, sizeof block_t, &got_t, nullptr) && got_s == got_t &&
+               memcmp(block_s, block_t, got_s) == 0;
+    }
+    if (fs != INVALID_HANDLE_VALUE)
+        CloseHandle(fs);
+    CloseHandle(ft);
+    return same;
+}
+
+SetState compare_set(DeploySet *set) {
+    int present = 0;
+    int same = 0;
+    for (int i = 0; i < set->count; ++i) {
+        DeployFile &file = set->files[i];
+        same += same_bytes(file.source, file.target, &file.present) ? 1 : 0;
+        present += file.present ? 1 : 0;
+    }
+    return same == set->count ? SET_INSTALLED : present == 0 ? SET_ABSENT : SET_OTHER;
+}
+
+// Whether another program holds the target so that it cannot be renamed;
+// a missing target is free.
+static bool held_by_another(const char *target, DWORD *error) {
+    HANDLE h = CreateFileA(target, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    *error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return in_use_error(*error);
+}
+
+static bool first_held(const DeploySet &set, char *reason) {
+    for (int i = 0; i < set.count; ++i) {
+        DWORD error;
+        if (set.files[i].present && held_by_another(set.files[i].target, &error)) {
+            tell_error(reason, "another program is using", set.files[i].target, error);
+            return true;
+        }
+    }
+    return false;
+}
+
+static void fill_journal(const DeploySet &set, JournalOp op, Journal *journal) {
+    journal->count = set.count;
+    for (int i = 0; i < set.count; ++i) {
+        journal->entries[i].op = op;
+        journal->entries[i].in_help_folder = set.files[i].in_help_folder;
+        concat_bounded(journal->entries[i].name, PATH_BUFFER_SIZE, set.files[i].name);
+    }
+}
+
+// Puts back the targets of files[0..count) after their replacing failed:
+// each new file goes back to .kapnew first, so the journal still finishes
+// the change if this run is killed now.
+static void undo_replacing(const DeployFile &file, bool replaced) {
+    char next[MAX_PATH];
+    char old[MAX_PATH];
+    with_suffix(next, file.target, new_suffix);
+    with_suffix(old, file.target, old_suffix);
+    if (replaced)
+        MoveFileExA(file.target, next, MOVEFILE_REPLACE_EXISTING);
+    if (exists(old))
+        MoveFileExA(old, file.target, MOVEFILE_REPLACE_EXISTING);
+}
+
+static bool replace_target(const DeployFile &file, DWORD *error) {
+    char next[MAX_PATH];
+    char old[MAX_PATH];
+    with_suffix(next, file.target, new_suffix);
+    with_suffix(old, file.target, old_suffix);
+    // A target that was absent when compared is not asked about again.
+    DWORD attributes = file.present ? GetFileAttributesA(file.target) : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesA(file.target, FILE_ATTRIBUTE_NORMAL);
+    bool ok = (attributes == INVALID_FILE_ATTRIBUTES ||
+               MoveFileExA(file.target, old, MOVEFILE_REPLACE_EXISTING)) &&
+              MoveFileExA(next, file.target, MOVEFILE_REPLACE_EXISTING);
+    *error = ok ? ERROR_SUCCESS : GetLastError();
+    return ok;
+}
+
+// The old files exist only where a target was present.
+static void delete_suffixed(const DeploySet &set, const char *suffix) {
+    for (int i = 0; i < set.count; ++i) {
+        if (suffix == old_suffix && !set.files[i].present)
+            continue;
+        char path[MAX_PATH];
+        with_suffix(path, set.files[i].target, suffix);
+        delete_file(path);
+    }
+}
+
+ProductOutcome install_set(DeploySet *changed, const ProductRecord &product, bool dry_run,
+                           char *reason) {
+    const DeploySet &set = *changed;
+    if (compare_set(changed) == SET_INSTALLED) {
+        snprintf(reason, REASON_SIZE, "already installed: the %d files equal the kit's", set.count);
+        return OUTCOME_ALREADY;
+    }
+    if (first_held(set, reason))
+        return OUTCOME_IN_USE;
+    if (dry_run) {
+        snprintf(reason, REASON_SIZE, "would install %d files (dry run: nothing written)",
+                 set.count);
+        return OUTCOME_DONE;
+    }
+    for (int i = 0; i < set.count; ++i) {
+        char next[MAX_PATH];
+        with_suffix(next, set.files[i].target, new_suffix);
+        if (!CopyFileA(set.files[i].source, next, FALSE)) {
+            tell_error(reason, "could not copy", set.files[i].target, GetLastError());
+            delete_suffixed(set, new_suffix);
+            return OUTCOME_FAILED;
+        }
+        if (set.files[i].source_read_only)
+            SetFileAttributesA(next, FILE_ATTRIBUTE_NORMAL);
+    }
+    Journal journal;
+    fill_journal(set, JOURNAL_REPLACE, &journal);
+    if (!write_journal_file(product, journal)) {
+        tell_error(reason, "could not write the journal in", product.driver_folder, GetLastError());
+        delete_suffixed(set, new_suffix);
+        return OUTCOME_FAILED;
+    }
+    for (int i = 0; i < set.count; ++i) {
+        DWORD error;
+        if (replace_target(set.files[i], &error))
+            continue;
+        tell_error(reason, in_use_error(error) ? "another program is using" : "could not replace",
+                   set.files[i].target, error);
+        for (int j = i; j >= 0; --j)
+            undo_replacing(set.files[j], j < i);
+        delete_journal(product);
+        delete_suffixed(set, new_suffix);
+        return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
+    }
+    delete_journal(product);
+    delete_suffixed(set, old_suffix);
+    snprintf(reason, REASON_SIZE, "installed %d files", set.count);
+    return OUTCOME_DONE;
+}
+
+ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
+                          char *reason) {
+    DeploySet ours; // the targets that equal their kit file
+    ours.count = 0;
+    char kept[REASON_SIZE] = "";
+    for (int i = 0; i < set.count; ++i) {
+        const DeployFile &file = set.files[i];
+        bool present = false;
+        if (same_bytes(file.source, file.target, &present)) {
+            ours.files[ours.count] = file;
+            ours.files[ours.count++].present = true;
+        } else if (present) {
+            snprintf(kept + strlen(kept), sizeof kept - strlen(kept),
+                     "; kept %s: it differs from the kit's file", file.target);
+        }
+    }
+    if (ours.count == 0) {
+        snprintf(reason, REASON_SIZE, "nothing to remove: none of the kit's files is there%s",
+                 kept);
+        return OUTCOME_ALREADY;
+    }
+    if (first_held(ours, reason))
+        return OUTCOME_IN_USE;
+    if (dry_run) {
+        snprintf(reason, REASON_SIZE, "would remove %d files (dry run: nothing written)%s",
+                 ours.count, kept);
+        return OUTCOME_DONE;
+    }
+    Journal journal;
+    fill_journal(ours, JOURNAL_DELETE, &journal);
+    if (!write_journal_file(product, journal)) {
+        tell_error(reason, "could not write the journal in", product.driver_folder, GetLastError());
+        return OUTCOME_FAILED;
+    }
+    for (int i = 0; i < ours.count; ++i) {
+        char old[MAX_PATH];
+        const char *target = ours.files[i].target;
+        with_suffix(old, target, old_suffix);
+        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+        if (MoveFileExA(target, old, MOVEFILE_REPLACE_EXISTING))
+            continue;
+        DWORD error = GetLastError();
+        tell_error(reason, in_use_error(error) ? "another program is using" : "could not remove",
+                   target, error);
+        for (int j = i - 1; j >= 0; --j) {
+            with_suffix(old, ours.files[j].target, old_suffix);
+            MoveFileExA(old, ours.files[j].target, 0);
+        }
+        delete_journal(product);
+        return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
+    }
+    // The journal goes last: a run killed before it is finished by the next.
+    delete_suffixed(ours, old_suffix);
+    delete_journal(product);
+    snprintf(reason, REASON_SIZE, "removed %d files%s", ours.count, kept);
+    return OUTCOME_DONE;
+}

@@ -1,0 +1,303 @@
+// kapdeploy: the installer's install, as well as a detection and a removal,
+// for the tools that push software to many PCs. No window, no message box;
+// one line per product on standard output and in the log; an exit code
+// those tools understand. The decisions are the installer's own deciders.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "../control/platform.h"
+#include "../control/text.h"
+#include "../ui/languages.h"
+#include "deploy_command.h"
+#include "deploy_files.h"
+#include "deploy_host.h"
+#include "version.h"
+
+enum { LINE_SIZE = 2 * REASON_SIZE };
+
+// The report's destinations: standard output (standard error for detect,
+// whose standard output is its verdict alone) and the log, when one is open.
+static FILE *report_out = stdout;
+static FILE *run_log = nullptr;
+
+static void log_time() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    fprintf(run_log, "%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour,
+            t.wMinute, t.wSecond);
+}
+
+static void say(const char *line) {
+    fprintf(report_out, "%s\n", line);
+    if (run_log != nullptr) {
+        log_time();
+        fprintf(run_log, "%s\n", line);
+    }
+}
+
+static void open_log(const char *path) {
+    run_log = fopen(path, "a");
+    if (run_log == nullptr) {
+        fprintf(stderr,
+                "kapdeploy: the log %s cannot be written (error %lu); going on without it\n", path,
+                static_cast<unsigned long>(GetLastError()));
+        return;
+    }
+    log_time();
+    fprintf(run_log, "kapdeploy %s: %s\n", KAP_VERSION_TEXT, GetCommandLineA());
+}
+
+// One run at a time on a PC; a second waits a few seconds for the first.
+static bool take_run_lock() {
+    HANDLE lock = CreateMutexA(nullptr, FALSE, "Global\\KapHdiDeploy");
+    if (lock == nullptr)
+        return false;
+    DWORD waited = WaitForSingleObject(lock, 5000);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+static bool is_folder(const char *path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// "name [key]: release, host level a.b.c.d" and, when read, the driver's.
+static int describe(char *line, const DeployProduct &p, HostRelease release,
+                    const FourPartVersion &host) {
+    return snprintf(line, LINE_SIZE, "%s [%s]: %s, host level %u.%u.%u.%u", p.record.product_name,
+                    p.key, release_words(release), host.major, host.minor, host.build,
+                    host.revision);
+}
+
+static const char *outcome_words(ProductOutcome outcome) {
+    switch (outcome) {
+    case OUTCOME_IN_USE:
+        return "in use, nothing changed, try again later: ";
+    case OUTCOME_REFUSED:
+        return "refused: ";
+    case OUTCOME_FAILED:
+        return "failed, nothing changed: ";
+    case OUTCOME_DONE:
+    case OUTCOME_ALREADY:
+        break;
+    }
+    return "";
+}
+
+// The installer's order for one product, then the sub-command's files.
+static ProductOutcome handle_product(const DeployCommand &command, const char *kit,
+                                     const DeployProduct &product, char *line) {
+    const ProductRecord &record = product.record;
+    FourPartVersion host;
+    char digit = read_host_library(record.location, &host);
+    ProductJudgement judged;
+    bool fits = judge_product(digit, host, kit, command.language, &judged);
+    int len = describe(line, product, judged.release, host);
+    if (judged.level_read)
+        len += snprintf(line + len, LINE_SIZE - len, ", driver level %u.%u.%u.%u",
+                        judged.driver_level.major, judged.driver_level.minor,
+                        judged.driver_level.build, judged.driver_level.revision);
+    char reason[REASON_SIZE];
+    ProductOutcome outcome = OUTCOME_REFUSED;
+    DeploySet set;
+    if (record.location[0] == '\0') {
+        snprintf(reason, REASON_SIZE, "its registry key gives no location");
+    } else if (!fits) {
+        snprintf(reason, REASON_SIZE, "%s", judged.reason);
+    } else if (!find_kit_files(judged.package_folder, judged.release, record, &set, reason)) {
+        outcome = OUTCOME_FAILED;
+    } else if (command.action == ACTION_INSTALL) {
+        outcome = install_set(&set, record, command.dry_run, reason);
+    } else if (command.action == ACTION_REMOVE) {
+        outcome = remove_set(set, record, command.dry_run, reason);
+    } else {
+        bool installed = compare_set(&set) == SET_INSTALLED;
+        outcome = installed ? OUTCOME_DONE : OUTCOME_FAILED;
+        snprintf(reason, REASON_SIZE, "%s",
+                 installed ? "installed"
+                           : "not installed: the kit's files are not all there, byte for byte");
+    }
+    // Detection changes nothing, so its "no" is a plain one.
+    const char *words = command.action == ACTION_DETECT ? "" : outcome_words(outcome);
+    len += snprintf(line + len, LINE_SIZE - len, ": %s%s", words, reason);
+    if (outcome != OUTCOME_REFUSED && outcome != OUTCOME_FAILED && set.note[0] != '\0')
+        snprintf(line + len, LINE_SIZE - len, " (%s)", set.note);
+    return outcome;
+}
+
+// The kit's state in the product for list: the first language whose files
+// are all there, or whether files of the kit's names are.
+static void kit_state(const char *kit, const DeployProduct &product, char *words, size_t cap) {
+    FourPartVersion host;
+    char digit = read_host_library(product.record.location, &host);
+    SetState best = SET_ABSENT;
+    for (const char *language : language_folder_table) {
+        ProductJudgement judged;
+        DeploySet set;
+        char reason[REASON_SIZE];
+        if (!judge_product(digit, host, kit, language, &judged) ||
+            !find_kit_files(judged.package_folder, judged.release, product.record, &set, reason))
+            continue;
+        SetState state = compare_set(&set);
+        if (state == SET_INSTALLED) {
+            snprintf(words, cap, "installed (%s)", language);
+            return;
+        }
+        if (state == SET_OTHER)
+            best = SET_OTHER;
+    }
+    snprintf(words, cap, "%s", best == SET_OTHER ? "other files of the same names" : "none");
+}
+
+static int list_products(const char *kit, const DeployProducts &products) {
+    for (int i = 0; i < products.count; ++i) {
+        const DeployProduct &p = products.products[i];
+        FourPartVersion host;
+        char digit = read_host_library(p.record.location, &host);
+        ProductJudgement judged;
+        judge_product(digit, host, kit, "English", &judged);
+        char line[LINE_SIZE];
+        char state[64];
+        int len = describe(line, p, judged.release, host);
+        kit_state(kit, p, state, sizeof state);
+        char rejected[REASON_SIZE] = "";
+        if (digit != 0 && judged.release == RELEASE_NONE)
+            snprintf(rejected, sizeof rejected, " (%s)", judged.reason);
+        snprintf(line + len, LINE_SIZE - len, ", location %s%s, kit: %s", p.record.location,
+                 rejected, state);
+        say(line);
+    }
+    return EXIT_DEPLOY_OK;
+}
+
+// recovered holds each product's recovery outcome; the products' own
+// outcomes are gathered in it, in the order they are judged.
+static int run_command(const DeployCommand &command, const char *kit,
+                       const DeployProducts &products, ProductOutcome *recovered) {
+    if (command.action == ACTION_LIST)
+        return list_products(kit, products);
+    int selected = 0;
+    for (int i = 0; i < products.count; ++i) {
+        const DeployProduct &p = products.products[i];
+        if (!product_selected(command.product, p.record.product_name))
+            continue;
+        char line[LINE_SIZE];
+        ProductOutcome outcome = recovered[i];
+        if (outcome == OUTCOME_IN_USE || outcome == OUTCOME_FAILED)
+            snprintf(line, LINE_SIZE, "%s [%s]: %san interrupted run could not be finished",
+                     p.record.product_name, p.key, outcome_words(outcome));
+        else
+            outcome = handle_product(command, kit, p, line);
+        say(line);
+        recovered[selected++] = outcome;
+    }
+    if (selected == 0)
+        say("no registered product has that name");
+    if (command.action != ACTION_DETECT)
+        return combine_exit_code(recovered, selected);
+    for (int i = 0; i < selected; ++i) {
+        if (recovered[i] != OUTCOME_DONE)
+            return EXIT_NOT_DETECTED;
+    }
+    if (selected == 0)
+        return EXIT_NOT_DETECTED;
+    fprintf(stdout, "Kap HDI driver installed (%s) in %d product%s\n", command.language, selected,
+            selected == 1 ? "" : "s");
+    return EXIT_DEPLOY_OK;
+}
+
+// Finishes what earlier runs left undone, in every product, before anything
+// else; records for each product whether that stands in its way.
+static void recover_all(const DeployProducts &products, ProductOutcome *recovered) {
+    for (int i = 0; i < products.count; ++i) {
+        const DeployProduct &p = products.products[i];
+        char reason[REASON_SIZE];
+        recovered[i] = recover_product(p.record, reason);
+        if (recovered[i] == OUTCOME_ALREADY)
+            continue;
+        char line[LINE_SIZE];
+        snprintf(line, LINE_SIZE, "%s [%s]: %s%s", p.record.product_name, p.key,
+                 outcome_words(recovered[i]), reason);
+        say(line);
+    }
+}
+
+static int deploy(const DeployCommand &command) {
+    if (!take_run_lock()) {
+        say("another kapdeploy run is in progress on this PC: try again later");
+        return EXIT_TRY_AGAIN;
+    }
+    int failed = command.action == ACTION_DETECT ? EXIT_NOT_DETECTED : EXIT_INSTALL_FAILURE;
+    DeployProducts products;
+    switch (scan_deploy_products(&products)) {
+    case SCAN_NO_HARDCOPY_KEY:
+        say("no AutoCAD product is registered on this PC (no HKLM\\Software\\Autodesk\\Hardcopy)");
+        return failed;
+    case SCAN_FAILED:
+        say("the registry's AutoCAD entries cannot be read");
+        return failed;
+    case SCAN_READ:
+        break;
+    }
+    ProductOutcome *recovered =
+        static_cast<ProductOutcome *>(calloc(products.count + 1, sizeof(ProductOutcome)));
+    if (recovered == nullptr) {
+        free(products.products);
+        say("out of memory");
+        return failed;
+    }
+    recover_all(products, recovered);
+    char kit[MAX_PATH];
+    char language[MAX_PATH];
+    DWORD len =
+        GetFullPathNameA(command.kit != nullptr ? command.kit : ".", MAX_PATH, kit, nullptr);
+    int status = failed;
+    if (len == 0 || len >= MAX_PATH || !is_folder(kit)) {
+        char line[LINE_SIZE];
+        snprintf(line, LINE_SIZE, "the kit folder %s does not exist",
+                 command.kit != nullptr ? command.kit : ".");
+        say(line);
+    } else if (command.language != nullptr &&
+               (!concat_bounded(language, MAX_PATH, kit, "\\", command.language) ||
+                !is_folder(language))) {
+        char line[LINE_SIZE];
+        snprintf(line, LINE_SIZE, "the kit %s has no %s folder", kit, command.language);
+        say(line);
+    } else if (products.count == 0 && command.action == ACTION_LIST) {
+        say("no AutoCAD product is registered on this PC");
+    } else {
+        status = run_command(command, kit, products, recovered);
+    }
+    free(recovered);
+    free(products.products);
+    return status;
+}
+
+int main(int argc, char **argv) {
+    // Nobody is at the screen: no system box for a missing disk or a crash.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    platform_start();
+    DeployCommand command;
+    const char *problem = parse_deploy_command(argc, argv, &command);
+    if (problem != nullptr) {
+        fprintf(stderr, "kapdeploy: %s\n%s", problem, deploy_usage);
+        return EXIT_BAD_COMMAND;
+    }
+    if (command.action == ACTION_HELP || command.action == ACTION_VERSION) {
+        fputs(command.action == ACTION_HELP ? deploy_usage : "kapdeploy " KAP_VERSION_TEXT "\n",
+              stdout);
+        return EXIT_DEPLOY_OK;
+    }
+    if (command.action == ACTION_DETECT)
+        report_out = stderr;
+    if (command.log != nullptr)
+        open_log(command.log);
+    int status = deploy(command);
+    if (run_log != nullptr) {
+        log_time();
+        fprintf(run_log, "exit code %d\n", status);
+        fclose(run_log);
+    }
+    return status;
+}

@@ -1,0 +1,363 @@
+"""kapdeploy.exe under Wine as a deployment tool runs it: through conwatch,
+which reads the full exit code and sees any window the program makes. The
+registry is set by dlgdriver, starting kapdeploy without arguments (exit 87,
+no window). Every run must make no window at all."""
+import hashlib
+import os
+import signal
+import time
+
+import wineharness
+from kapfixtures import driver_files, registry_script, sample_kit
+
+HOSTS = {"A": {"libs": {"hcreg8.dll": "8.1.0.0"}}, "B": {"libs": {"hcreg7.dll": "7.1.0.0"}},
+         "C": {"libs": {"hcreg9.dll": "9.0.0.0"}}}
+RELEASES = {"A": "ACAD2005", "B": "ACAD2002", "C": "ACAD2007"}
+THREE = [("P1", "AutoCAD 2005", "A"), ("P2", "AutoCAD 2002", "B"), ("P3", "AutoCAD 2007", "C")]
+BIG = 200 * 1024 * 1024
+TEMP = (".kapnew", ".kapold", ".journal")
+
+
+class Failed(Exception):
+    pass
+
+
+def expect(ok, message):
+    if not ok:
+        raise Failed(message)
+
+
+def registry(work, products):
+    script = registry_script([(k, n, wineharness.winpath(work, os.path.join(
+        wineharness.drive(work), loc))) for k, n, loc in products])
+    got = wineharness.run_driver(work, script, "kit", [], program="kapdeploy.exe")
+    expect(got == ["exit 87"], f"setting the registry: {got}")
+
+
+def deploy(work, *args, holds=(), code=None):
+    """One run from the kit folder; no window, and the exit code if given."""
+    status, out, err, windows = wineharness.run_watched(work, "kit", "kapdeploy.exe", args,
+                                                        holds=holds)
+    expect(not windows, f"kapdeploy {' '.join(args)} made windows: {windows}")
+    expect(code is None or status == code,
+           f"kapdeploy {' '.join(args)}: exit {status}, expected {code}\n{out}{err}")
+    return status, out, err
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def files(drive, host):
+    """{"drv/name": digest} of a host's two folders."""
+    return {f"{sub}/{name}": digest(os.path.join(drive, host, sub, name))
+            for sub in ("drv", "help") if os.path.isdir(os.path.join(drive, host, sub))
+            for name in os.listdir(os.path.join(drive, host, sub))}
+
+
+def kit_files(drive, language, release):
+    """What files() gives once the kit's release folder is installed."""
+    folder = os.path.join(drive, "kit", language, release)
+    wanted = {"hdi": "drv", "drc": "drv", "hlp": "help", "cnt": "help"}
+    if release >= "ACAD2004":
+        wanted["dll"] = "drv"
+    return {f"{wanted[name[-3:]]}/{name}": digest(os.path.join(folder, name))
+            for name in os.listdir(folder) if name[-3:] in wanted}
+
+
+def temporary_files(drive):
+    return sorted(os.path.join(d, n)[len(drive):] for d, _, names in os.walk(drive)
+                  for n in names if n.endswith(TEMP))
+
+
+def scenario(run):
+    """A table row's run: Failed becomes the problem reported."""
+    def judged(work, drive):
+        try:
+            run(work, drive)
+        except Failed as e:
+            return [str(e)]
+        left = temporary_files(drive)
+        return [f"temporary files left: {left}"] if left else []
+    return judged
+
+
+@scenario
+def one_product(work, drive):
+    registry(work, THREE[:1])
+    args = ("--product", "autocad 2005", "--language", "english")
+    _, out, _ = deploy(work, "install", *args, code=0)
+    expect(out.endswith(": installed 5 files\n") and out.count("\n") == 1, out)
+    expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "files differ from kit")
+    _, out, _ = deploy(work, "install", *args, code=0)
+    expect("already installed" in out, out)
+    _, out, _ = deploy(work, "detect", *args, code=0)
+    expect(out == "Kap HDI driver installed (English) in 1 product\n", repr(out))
+    _, out, _ = deploy(work, "remove", *args, code=0)
+    expect(out.endswith(": removed 5 files\n") and files(drive, "A") == {}, out)
+    _, out, err = deploy(work, "detect", *args, code=1)
+    expect(out == "" and "not installed" in err, repr(out))
+
+
+@scenario
+def three_products(work, drive):
+    registry(work, THREE)
+    _, out, _ = deploy(work, "install", "--product", "all", "--language", "English", "--log",
+                       "K:\\deploy.log", code=0)
+    expect(out.count(": installed ") == 3, out)
+    for host, release in RELEASES.items():
+        expect(files(drive, host) == kit_files(drive, "English", release), f"{host} differs")
+    _, out, _ = deploy(work, "detect", "--product", "all", "--language", "English", code=0)
+    expect(out.count("\n") == 1, out)
+    with open(os.path.join(drive, "deploy.log"), encoding="latin-1") as f:
+        log = f.read()
+    expect("kapdeploy 1.0.0.0: " in log and "--log" in log and log.count("installed") == 3 and
+           log.endswith("exit code 0\n"), log)
+
+
+def refused_kit():
+    kit = sample_kit()
+    kit["Cesky/ACAD2005"] = driver_files("8,1,0,1")
+    return kit
+
+
+def by_product(out):
+    return {line.split(" [")[0]: line for line in out.splitlines()}
+
+
+@scenario
+def refusals(work, drive):
+    registry(work, THREE)
+    _, out, _ = deploy(work, "install", "--product", "all", "--language", "Cesky", code=1603)
+    lines = by_product(out)
+    expect(len(lines) == 3, out)
+    first, second, third = (lines.get(name, "") for _, name, _ in THREE)
+    expect(first.endswith("refused: The driver was built with a Driver Development Kit (DDK) "
+                             "more recent than the one used for the targetted application.In "
+                             "order to install the driver, you must either update your "
+                             "application to the same DDK level or use a less recent driver. "
+                             "Installation failed."), first)
+    expect(second.endswith("refused: the installer does not offer Cesky for this release "
+                             "(only for 2004 and later)"), second)
+    expect(third.endswith("refused: The chosen application is corrupted. The setup will "
+                             "close."), third)
+    expect(all(files(drive, h) == {} for h in "ABC"), "something was written")
+
+
+def old_set(drive, host="A"):
+    for sub, name in (("drv", "kapvl.hdi"), ("drv", "kapvl.drc"), ("drv", "kapvl.dll"),
+                      ("help", "kapvl.hlp")):
+        with open(os.path.join(drive, host, sub, name), "w") as f:
+            f.write(f"old {name}\n")
+    wineharness.give_to_test_user(drive)
+    return files(drive, host)
+
+
+@scenario
+def held_open(work, drive):
+    registry(work, THREE[:1])
+    before = old_set(drive)
+    _, out, _ = deploy(work, "install", "--product", "all", "--language", "English",
+                       holds=["K:\\A\\drv\\kapvl.drc"], code=1618)
+    expect("try again later" in out and "kapvl.drc" in out, out)
+    expect(files(drive, "A") == before, "old files changed")
+
+
+@scenario
+def changed_file_stays(work, drive):
+    registry(work, THREE[:1])
+    deploy(work, "install", "--product", "all", "--language", "English", code=0)
+    with open(os.path.join(drive, "A", "drv", "kapvl.drc"), "a") as f:
+        f.write("the user's change\n")
+    _, out, _ = deploy(work, "remove", "--product", "all", "--language", "English", code=0)
+    expect("removed 4 files; kept K:\\A\\drv\\kapvl.drc: it differs from the kit's file" in out,
+           out)
+    expect(list(files(drive, "A")) == ["drv/kapvl.drc"], files(drive, "A"))
+
+
+@scenario
+def dry_run_and_read_only(work, drive):
+    registry(work, THREE[:1])
+    before = old_set(drive)
+    hdi = os.path.join(drive, "A", "drv", "kapvl.hdi")
+    os.chmod(hdi, 0o444)
+    _, out, _ = deploy(work, "install", "--product", "all", "--language", "English", "--dry-run",
+                       code=0)
+    expect("would install 5 files" in out and files(drive, "A") == before, out)
+    # As the installer does, a read-only target is replaced, and writable.
+    deploy(work, "install", "--product", "all", "--language", "English", code=0)
+    expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "not replaced")
+    expect(os.stat(hdi).st_mode & 0o200, "still read-only")
+    # A folder the account cannot write: nothing changes, the reason is told.
+    installed = files(drive, "A")
+    os.chmod(os.path.join(drive, "A", "drv"), 0o555)
+    try:
+        _, out, _ = deploy(work, "remove", "--product", "all", "--language", "English",
+                           code=1603)
+    finally:
+        os.chmod(os.path.join(drive, "A", "drv"), 0o755)
+    expect(files(drive, "A") == installed and "failed, nothing changed" in out, out)
+
+
+BAD_LINES = [(), ("bogus",), ("install",), ("install", "--product", "all"),
+             ("install", "--product"), ("install", "--product", "all", "--language", "Klingon"),
+             ("list", "--product", "x"), ("detect", "--product", "all", "--language", "English",
+                                           "--dry-run"),
+             ("install", "--product", "all", "--language", "English", "--frob"),
+             ("install", "--product", "all", "--product", "x", "--language", "English")]
+
+
+@scenario
+def bad_input(work, drive):
+    registry(work, THREE[:1])
+    for args in BAD_LINES:
+        _, out, err = deploy(work, *args, code=87)
+        expect(out == "" and "usage: kapdeploy list" in err, f"{args}: {out!r} {err!r}")
+    common = ("--product", "all", "--language", "English")
+    for args, words in [(common + ("--kit", "K:\\nope"), "kit folder K:\\nope does not exist"),
+                        (("--product", "all", "--language", "magyar"), "has no Magyar"),
+                        (("--product", "Nothing", "--language", "English"), "no registered")]:
+        _, out, _ = deploy(work, "install", *args, code=1603)
+        expect(words in out, out)
+    _, out, err = deploy(work, "install", *common, "--log", "K:\\no\\such\\folder.log", code=0)
+    expect("installed 5 files" in out and "K:\\no\\such\\folder.log cannot be written" in err, err)
+
+
+def write_big_driver(drive):
+    block = hashlib.sha256(b"kapdeploy").digest() * 32768
+    with open(os.path.join(drive, "kit", "English", "ACAD2005", "kapvl.hdi"), "wb") as f:
+        for i in range(BIG // len(block)):
+            f.write(i.to_bytes(4, "little") + block[4:])
+
+
+def kapdeploy_pids(work):
+    """The Unix processes of this work dir's kapdeploy.exe: Wine gives each
+    the Windows command line, the program's path first."""
+    mine = wineharness.winpath(work, os.path.join(work, "bin", "kapdeploy.exe")).encode()
+    pids = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                first = f.read().split(b"\0")[0]
+        except OSError:
+            continue
+        if first.strip(b'"') == mine:
+            pids.append(int(pid))
+    return pids
+
+
+def signal_all(pids, sig):
+    for pid in pids:
+        os.kill(pid, sig)
+
+
+def kill_when(work, drive, proc, moment):
+    """Kills kapdeploy once moment(drv folder, names in it) holds; returns
+    those names, or None when the run ended first. The run is stepped in
+    short slices (let go, stopped, looked at): 2 ms during the big copy,
+    0.2 ms after it, so that no moment of its quick replacing slips by."""
+    drv = os.path.join(drive, "A", "drv")
+    copy = os.path.join(drv, "kapvl.hdi.kapnew")
+    stepped = []
+    while proc.poll() is None:
+        names = os.listdir(drv)
+        if moment(drv, names):
+            signal_all(stepped or kapdeploy_pids(work), signal.SIGKILL)
+            return names
+        if not stepped:
+            stepped = kapdeploy_pids(work)
+            continue
+        copied = os.path.exists(copy) and os.path.getsize(copy) == BIG
+        signal_all(stepped, signal.SIGCONT)
+        time.sleep(0.0002 if copied else 0.002)
+        signal_all(stepped, signal.SIGSTOP)
+    return None
+
+
+def suffixed(names, suffix):
+    return any(n.endswith(suffix) for n in names)
+
+
+def copying(drv, names):
+    return "kapvl.hdi.kapnew" in names and \
+        os.path.getsize(os.path.join(drv, "kapvl.hdi.kapnew")) < BIG
+
+
+MOMENTS = {
+    "during the big copy": copying,
+    "after the journal, before replacing": lambda drv, names: "kapdeploy.journal" in names and
+    not suffixed(names, ".kapold"),
+    "between the replacements": lambda drv, names: suffixed(names, ".kapold") and
+    suffixed(names, ".kapnew"),
+}
+
+
+@scenario
+def killed(work, drive):
+    registry(work, THREE[:1])
+    write_big_driver(drive)
+    new = kit_files(drive, "English", "ACAD2005")
+    install = ("install", "--product", "all", "--language", "English")
+    for name, moment in MOMENTS.items():
+        for attempt in range(5):
+            old = old_set(drive)
+            proc, collect = wineharness.run_watched(work, "kit", "kapdeploy.exe", install,
+                                                    popen=True)
+            seen = kill_when(work, drive, proc, moment)
+            collect()
+            if seen is not None:
+                break
+        expect(seen is not None, f"never killed {name}")
+        status, out, _ = deploy(work, "list")
+        now = files(drive, "A")
+        expect(now in (old, new), f"killed {name} ({sorted(seen)}), then: {sorted(now)}\n{out}")
+        for f in temporary_files(drive):
+            raise Failed(f"killed {name}: {f} left after the next run")
+
+
+@scenario
+def two_at_once(work, drive):
+    registry(work, THREE[:1])
+    write_big_driver(drive)
+    old_set(drive)
+    install = ("install", "--product", "all", "--language", "English")
+    proc, collect = wineharness.run_watched(work, "kit", "kapdeploy.exe", install, popen=True)
+    drv = os.path.join(drive, "A", "drv")
+    while "kapvl.hdi.kapnew" not in os.listdir(drv):
+        expect(proc.poll() is None, "the first run ended before it copied")
+    # The first run, stopped while it copies, holds the lock past the wait.
+    pids = kapdeploy_pids(work)
+    for pid in pids:
+        os.kill(pid, signal.SIGSTOP)
+    try:
+        second = wineharness.run_watched(work, "kit", "kapdeploy.exe", install)
+    finally:
+        for pid in pids:
+            os.kill(pid, signal.SIGCONT)
+    first = collect()
+    expect(second[0] == 1618 and "in progress" in second[1], f"second run: {second}")
+    expect(first[0] == 0 and "installed 5 files" in first[1], f"first run: {first}")
+
+
+SCENARIOS = [
+    dict(name="install, again, detect, remove, detect", hosts=HOSTS, kit=sample_kit(),
+         run=one_product),
+    dict(name="install into all of three releases, with a log", hosts=HOSTS, kit=sample_kit(),
+         run=three_products),
+    dict(name="level mismatch, unknown minor, language not offered", hosts={
+        "A": HOSTS["A"], "B": HOSTS["B"],
+        "C": {"libs": {"hcreg8.dll": "8.3.0.0"}}}, kit=refused_kit(), run=refusals),
+    dict(name="a target held open by another program", hosts=HOSTS, kit=sample_kit(),
+         run=held_open),
+    dict(name="remove keeps a changed file", hosts=HOSTS, kit=sample_kit(),
+         run=changed_file_stays),
+    dict(name="dry run, read-only target, unwritable folder", hosts=HOSTS, kit=sample_kit(),
+         run=dry_run_and_read_only),
+    dict(name="wrong command lines and bad input", hosts=HOSTS, kit={
+        k: v for k, v in sample_kit().items() if not k.startswith("Magyar")}, run=bad_input),
+    dict(name="killed at three moments of a 200 MB install", hosts=HOSTS, kit={"English/ACAD2005": driver_files("8,1,0,0")},
+         run=killed),
+    dict(name="a second run at once waits, then 1618", hosts=HOSTS, kit={"English/ACAD2005": driver_files("8,1,0,0")},
+         run=two_at_once),
+]

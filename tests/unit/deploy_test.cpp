@@ -1,0 +1,164 @@
+// kapdeploy's deciders: the command line, the outcome of a product judged
+// by the installer's checks, the exit code, and the journal's text.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "deploy/deploy_checks.h"
+#include "deploy/deploy_command.h"
+#include "deploy/deploy_journal.h"
+
+static const char *parse(std::vector<const char *> args, DeployCommand *command) {
+    args.insert(args.begin(), "kapdeploy");
+    return parse_deploy_command(static_cast<int>(args.size()), const_cast<char **>(args.data()),
+                                command);
+}
+
+TEST(DeployCommand, WrongLinesAreRefusedInWords) {
+    struct Row {
+        std::vector<const char *> args;
+        const char *problem; // null: well formed
+    } rows[] = {
+        {{}, "no sub-command"},
+        {{"setup"}, "unknown sub-command"},
+        {{"list"}, nullptr},
+        {{"list", "--kit", "K:\\kit"}, nullptr},
+        {{"list", "--product", "x"}, "unknown option for this sub-command"},
+        {{"install", "--product", "all"}, "--product and --language are required"},
+        {{"install", "--product", "all", "--language"}, "an option lacks its value"},
+        {{"install", "--product", "", "--language", "English"}, "an option's value is empty"},
+        {{"install", "--product", "a", "--product", "b", "--language", "English"},
+         "an option is given twice"},
+        {{"detect", "--product", "all", "--language", "English", "--dry-run"},
+         "unknown option for this sub-command"},
+        {{"remove", "--product", "all", "--language", "English", "--dry-run", "--log", "x"},
+         nullptr},
+        {{"--version", "--kit", "x"}, "unknown option for this sub-command"},
+    };
+    for (const Row &row : rows) {
+        DeployCommand command;
+        const char *problem = parse(row.args, &command);
+        EXPECT_STREQ(row.problem, problem);
+    }
+    DeployCommand command;
+    EXPECT_NE(nullptr, parse({"install", "--product", "all", "--language", "Klingon"}, &command));
+    ASSERT_EQ(nullptr, parse({"install", "--product", "all", "--language", "chineses"}, &command));
+    EXPECT_STREQ("ChineseS", command.language);
+    EXPECT_TRUE(product_selected("ALL", "AutoCAD 2005"));
+    EXPECT_TRUE(product_selected("autocad 2005", "AutoCAD 2005"));
+    EXPECT_FALSE(product_selected("AutoCAD", "AutoCAD 2005"));
+}
+
+TEST(DeployChecks, TheWorstOutcomeGivesTheExitCode) {
+    struct Row {
+        std::vector<ProductOutcome> outcomes;
+        int code;
+    } rows[] = {
+        {{}, 1603},
+        {{OUTCOME_DONE, OUTCOME_ALREADY}, 0},
+        {{OUTCOME_DONE, OUTCOME_IN_USE}, 1618},
+        {{OUTCOME_IN_USE, OUTCOME_REFUSED}, 1603},
+        {{OUTCOME_FAILED, OUTCOME_IN_USE}, 1603},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.code,
+                  combine_exit_code(row.outcomes.data(), static_cast<int>(row.outcomes.size())));
+}
+
+// The kit's kap.hif for one language and release. The checks build its
+// path with Windows separators; natively that is one file name.
+static std::string kit_with_hif(const char *language, const char *release, const char *hif) {
+    std::string kit = testing::TempDir() + "deploy_kit";
+    FILE *f = fopen((kit + "\\" + language + "\\" + release + "\\kap.hif").c_str(), "w");
+    EXPECT_NE(nullptr, f);
+    fputs(hif, f);
+    fclose(f);
+    return kit;
+}
+
+TEST(DeployChecks, RefusalsAreTheInstallersInOneLine) {
+    struct Row {
+        char digit;
+        FourPartVersion host;
+        const char *language;
+        const char *hif;
+        const char *reason; // null: the product fits
+    } rows[] = {
+        {'8', {8, 1, 0, 0}, "English", "heidiversion=8,1,0,0\n", nullptr},
+        {'7',
+         {7, 2, 0, 0},
+         "English",
+         "",
+         "The chosen application is not an AutoCAD application or is corrupted. The setup will "
+         "close"},
+        {'9',
+         {9, 1, 0, 0},
+         "English",
+         "",
+         "The chosen application is corrupted. The setup will close."},
+        {'7',
+         {7, 1, 0, 0},
+         "Polski",
+         "",
+         "the installer does not offer Polski for this release (only for 2004 and later)"},
+        {'8',
+         {8, 1, 0, 0},
+         "English",
+         "version=8,1,0,0\n",
+         "There are some missing information in the installation HIF file. Please contact your "
+         "driver provider to get a new HIF file."},
+        {'8',
+         {8, 1, 0, 0},
+         "English",
+         "heidiversion=8,1,0,1\n",
+         "The driver was built with a Driver Development Kit (DDK) more recent than the one used "
+         "for the targetted application.In order to install the driver, you must either update "
+         "your application to the same DDK level or use a less recent driver. Installation "
+         "failed."},
+        {'8',
+         {8, 1, 0, 0},
+         "English",
+         "heidiversion=8,1,3,0\n",
+         "the driver's build differs from the host's (the installer stops here without a word)"},
+    };
+    for (const Row &row : rows) {
+        std::string kit = kit_with_hif(row.language, "ACAD2005", row.hif);
+        ProductJudgement judged;
+        bool fits = judge_product(row.digit, row.host, kit.c_str(), row.language, &judged);
+        EXPECT_EQ(row.reason == nullptr, fits) << judged.reason;
+        EXPECT_STREQ(row.reason == nullptr ? "" : row.reason, judged.reason);
+    }
+}
+
+TEST(DeployJournal, ReadsWhatItWroteAndNothingOutsideItsFolders) {
+    Journal journal = {{{JOURNAL_REPLACE, false, "kapvl.hdi"}, {JOURNAL_DELETE, true, "k l.hlp"}},
+                       2};
+    FILE *f = tmpfile();
+    ASSERT_TRUE(write_journal(f, journal));
+    rewind(f);
+    Journal back;
+    ASSERT_TRUE(read_journal(f, &back));
+    fclose(f);
+    ASSERT_EQ(2, back.count);
+    EXPECT_EQ(JOURNAL_DELETE, back.entries[1].op);
+    EXPECT_TRUE(back.entries[1].in_help_folder);
+    EXPECT_STREQ("k l.hlp", back.entries[1].name);
+    const char *bad[] = {
+        "",
+        "kapdeploy journal 1\nreplace drv ..\\x.hdi\n",
+        "kapdeploy journal 1\nmove drv x\n",
+        "kapdeploy journal 1\nreplace C: x.hdi\n",
+        "kapdeploy journal 1\nreplace drv x.hdi",
+        "kapdeploy journal 2\n",
+    };
+    for (const char *text : bad) {
+        f = tmpfile();
+        fputs(text, f);
+        rewind(f);
+        EXPECT_FALSE(read_journal(f, &back)) << text;
+        fclose(f);
+    }
+}
