@@ -49,8 +49,12 @@ static void open_log(const char *path) {
 }
 
 // One run at a time on a PC; a second waits a few seconds for the first.
+// An account without the right to create global objects (an administrator
+// trying it by hand from a plain session) still guards its own session.
 static bool take_run_lock() {
     HANDLE lock = CreateMutexA(nullptr, FALSE, "Global\\KapHdiDeploy");
+    if (lock == nullptr && GetLastError() == ERROR_ACCESS_DENIED)
+        lock = CreateMutexA(nullptr, FALSE, "Local\\KapHdiDeploy");
     if (lock == nullptr)
         return false;
     DWORD waited = WaitForSingleObject(lock, 5000);
