@@ -36,20 +36,14 @@ static int language_index(const char *language_folder) {
     return -1;
 }
 
-static const char ddk_text[] =
-    "The driver was built with a Driver Development Kit (DDK) more recent \nthan the one used "
-    "for the targetted application.In order to install \nthe driver, you must either update "
-    "your application to the same \nDDK level or use a less recent driver.\nInstallation failed.";
-
 bool judge_product(char digit, const FourPartVersion &host_version, const char *kit_folder,
                    const char *language_folder, ProductJudgement *judgement) {
     *judgement = ProductJudgement{RELEASE_NONE, {0, 0, 0, 0}, false, "", ""};
     switch (classify_host_release(digit, host_version.minor, &judgement->release)) {
     case REJECT_NOT_APPLICATION:
-        return refuse(judgement, "The chosen application is not an AutoCAD application or is "
-                                 "corrupted.\nThe setup will close");
+        return refuse(judgement, not_application_message);
     case REJECT_CORRUPTED:
-        return refuse(judgement, "The chosen application is corrupted.\nThe setup will close.");
+        return refuse(judgement, corrupted_message);
     case RELEASE_KNOWN:
         break;
     }
@@ -68,14 +62,9 @@ bool judge_product(char digit, const FourPartVersion &host_version, const char *
     uint16_t level[HIF_VALUE_COUNT] = {0, 0, 0, 0};
     switch (hif_read_file(hif_path, driver_level_key, level)) {
     case HIF_CANNOT_OPEN:
-        return refuse(judgement,
-                      "The installation HIF file could not be opened. Check out whether\nthis "
-                      "file exists or not in your install directory. If this is not\nthe case, "
-                      "contact your driver provider to get it.\nInstallation failed.");
+        return refuse(judgement, hif_cannot_open_message);
     case HIF_KEY_MISSING:
-        return refuse(judgement, "There are some missing information in the installation HIF "
-                                 "file.\nPlease contact your driver provider to get a new HIF "
-                                 "file.");
+        return refuse(judgement, hif_key_missing_message);
     case HIF_FOUND:
         break;
     }
@@ -83,7 +72,7 @@ bool judge_product(char digit, const FourPartVersion &host_version, const char *
     judgement->level_read = true;
     switch (judge_driver_level(judgement->driver_level, host_version)) {
     case DRIVER_DDK_MISMATCH:
-        return refuse(judgement, ddk_text);
+        return refuse(judgement, ddk_mismatch_message);
     case DRIVER_BUILD_DIFFERS:
         return refuse(judgement, "the driver's build differs from the host's (the installer "
                                  "stops here without a word)");

@@ -61,13 +61,10 @@ int detect_host_release(const char *location, FourPartVersion *host_version) {
     HostRelease release = RELEASE_NONE;
     switch (classify_host_release(digit, host_version->minor, &release)) {
     case REJECT_NOT_APPLICATION:
-        show_message("The chosen application is not an AutoCAD application or is "
-                     "corrupted.\nThe setup will close",
-                     "Error", MB_ICONERROR);
+        show_message(not_application_message, "Error", MB_ICONERROR);
         return 0;
     case REJECT_CORRUPTED:
-        show_message("The chosen application is corrupted.\nThe setup will close.", "Error",
-                     MB_ICONERROR);
+        show_message(corrupted_message, "Error", MB_ICONERROR);
         return 0;
     case RELEASE_KNOWN:
         break;

@@ -23,5 +23,9 @@ enum { RELEASE_ROW_COUNT = 7 };
 
 extern const ReleaseRow release_table[RELEASE_ROW_COUNT];
 
+// What the user is told for REJECT_NOT_APPLICATION and REJECT_CORRUPTED.
+extern const char not_application_message[];
+extern const char corrupted_message[];
+
 // digit is '6'..'9', or 0 when no host library was found.
 ReleaseVerdict classify_host_release(char digit, uint16_t minor, HostRelease *release);

@@ -14,10 +14,6 @@ int check_driver_compatibility(const FourPartVersion &driver_level,
     case DRIVER_DDK_MISMATCH:
         break;
     }
-    show_message("The driver was built with a Driver Development Kit (DDK) more recent \nthan "
-                 "the one used for the targetted application.In order to install \nthe driver, "
-                 "you must either update your application to the same \nDDK level or use a less "
-                 "recent driver.\nInstallation failed.",
-                 "Error", MB_ICONERROR);
+    show_message(ddk_mismatch_message, "Error", MB_ICONERROR);
     return 0;
 }

@@ -9,16 +9,11 @@ int read_hif_values(const char *hif_path, const char *key, uint16_t values[HIF_V
     case HIF_FOUND:
         return 1;
     case HIF_CANNOT_OPEN:
-        show_message("The installation HIF file could not be opened. Check out whether\nthis "
-                     "file exists or not in your install directory. If this is not\nthe case, "
-                     "contact your driver provider to get it.\nInstallation failed.",
-                     "Error", MB_ICONERROR);
+        show_message(hif_cannot_open_message, "Error", MB_ICONERROR);
         return 0;
     case HIF_KEY_MISSING:
         break;
     }
-    show_message("There are some missing information in the installation HIF file.\nPlease "
-                 "contact your driver provider to get a new HIF file.",
-                 "Error", MB_ICONERROR);
+    show_message(hif_key_missing_message, "Error", MB_ICONERROR);
     return 0;
 }
