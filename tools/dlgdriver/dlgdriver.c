@@ -706,6 +706,12 @@ int main(int argc, char **argv) {
       return 2;
     }
   }
+  /* The pointer waits in a corner no dialog covers: a real pointer move
+   * that reached a list while a click was delivered would select the item
+   * under the pointer instead (the centre of the screen is on the product
+   * list). A person driving the dialogs keeps their pointer. */
+  if (!manual)
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
   STARTUPINFOA si;
   memset(&si, 0, sizeof si);
   si.cb = sizeof si;
