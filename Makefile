@@ -4,6 +4,7 @@
 # make release    builds build/release/ (signed with KAP_SIGN_PFX, see README)
 # make dlgdriver  builds the dialog driver that the Wine runs need
 # make kapkit     builds the kit checker for Windows (natively: make native)
+# make bench      runs every benchmark with the settings of docs/performance.md
 WIN32_DIR  := build/win32
 NATIVE_DIR := build/native
 
@@ -13,7 +14,7 @@ POSIX_ONLY := $(filter %_posix.cpp,$(SOURCES))
 DLGDRIVER  := $(sort $(wildcard tools/dlgdriver/*.c))
 FUZZ_SECONDS ?= 20
 
-.PHONY: all exe dlgdriver kapkit native setup check demo release lint fuzz clean
+.PHONY: all exe dlgdriver kapkit native setup check demo release lint fuzz bench clean
 
 all: exe
 
@@ -67,6 +68,11 @@ demo: setup
 release: setup
 	@$(MAKE) --no-print-directory exe kapkit
 	@tools/release.sh $(WIN32_DIR) build/release
+
+# Long: the end-to-end benchmark runs make check in fresh clones, both modes.
+bench: setup
+	@$(MAKE) --no-print-directory exe dlgdriver kapkit native
+	@for script in bench/*.py; do echo "== $$script"; python3 $$script || exit 1; done
 
 clean:
 	rm -rf build

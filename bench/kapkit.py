@@ -6,7 +6,10 @@ Runs interleave (kapkit, find, find, kapkit, ...) after one untimed run of
 each, so both see the same machine and a warm file cache; each time is the
 wall time of the whole process, start-up included. Medians are reported.
 
-    python3 bench/kapkit.py [repetitions] [kapkit]   (after make native)"""
+    python3 bench/kapkit.py [repetitions] [kapkit]   (default 11; after make native)
+    python3 bench/kapkit.py --quick                  one repetition: only that it runs
+
+The kapkit program defaults to KAP_NATIVE_DIR/kapkit (build/native)."""
 import os
 import statistics
 import subprocess
@@ -26,8 +29,10 @@ def wall_ms(cmd):
 
 
 def main():
-    reps = int(sys.argv[1]) if len(sys.argv) > 1 else 11
-    kapkit = sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "build", "native", "kapkit")
+    args = sys.argv[1:]
+    reps = 1 if args == ["--quick"] else int(args[0]) if args else 11
+    native = os.environ.get("KAP_NATIVE_DIR", os.path.join(ROOT, "build", "native"))
+    kapkit = args[1] if len(args) > 1 else os.path.join(native, "kapkit")
     with tempfile.TemporaryDirectory() as top:
         kit = os.path.join(top, "kit")
         kapfixtures.make_kit(kit, kapfixtures.sample_kit())
