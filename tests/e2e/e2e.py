@@ -35,8 +35,10 @@ import wineharness  # noqa: E402
 
 WORK = os.environ.get("KAP_E2E_WORK", "/tmp/kaphdi-e2e")
 # One lane per work folder: the first is WORK itself, so that a single
-# scenario runs where it always has.
-LANES = [WORK, os.path.join(WORK, "lane2")]
+# scenario runs where it always has. KAP_E2E_LANES (default 2) at start and
+# run sets how many.
+LANES = [WORK] + [os.path.join(WORK, f"lane{n}")
+                  for n in range(2, int(os.environ.get("KAP_E2E_LANES", "2")) + 1)]
 WIN32 = os.environ.get("KAP_WIN32_DIR", os.path.join(ROOT, "build", "win32"))
 LIBCACHE = os.environ.get("KAP_E2E_LIBCACHE", os.path.join(WORK, "libcache"))
 MODE_FILE = os.path.join(WORK, "mode")
