@@ -10,7 +10,9 @@ wall time of the whole process, start-up included. Medians are reported.
 
     python3 bench/kapkit.py [repetitions] [files ...]   (after make native)
     python3 bench/kapkit.py 7 468 10000 500000          (the figures in docs)
-KAPKIT=path times another build of kapkit."""
+    python3 bench/kapkit.py --quick                     the sample kit once: only that it runs
+
+The kapkit program is KAPKIT, or else KAP_NATIVE_DIR/kapkit (build/native)."""
 import os
 import statistics
 import subprocess
@@ -22,7 +24,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import kapfixtures  # noqa: E402
 
-KAPKIT = os.environ.get("KAPKIT", os.path.join(ROOT, "build", "native", "kapkit"))
+NATIVE = os.environ.get("KAP_NATIVE_DIR", os.path.join(ROOT, "build", "native"))
+KAPKIT = os.environ.get("KAPKIT", os.path.join(NATIVE, "kapkit"))
 
 
 def wall_ms(cmd):
@@ -66,8 +69,10 @@ def measure(files, reps):
 
 
 def main():
-    reps = int(sys.argv[1]) if len(sys.argv) > 1 else 7
-    sizes = [int(a) for a in sys.argv[2:]] or [468, 10000, 500000]
+    args = sys.argv[1:]
+    quick = args == ["--quick"]
+    reps = 1 if quick else int(args[0]) if args else 7
+    sizes = [468] if quick else [int(a) for a in args[1:]] or [468, 10000, 500000]
     for files in sizes:
         measure(files, reps)
 

@@ -7,9 +7,11 @@
     program, the installer with 1 registered product and with 5,000.
 
 Runs interleave (minimal, 1, 5,000, minimal, ...) so that each repetition
-sees the same machine; the median of each is reported.
+sees the same machine; the median of each is reported. Where this machine
+runs no 32-bit code (or KAP_E2E_VM=1), the runs happen in the QEMU guest.
 
-    python3 bench/startup.py [repetitions]      (after make exe)"""
+    python3 bench/startup.py [repetitions]      (default 11; after make exe)
+    python3 bench/startup.py --quick            one repetition: only that it runs"""
 import os
 import statistics
 import subprocess
@@ -18,9 +20,10 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import kapfixtures  # noqa: E402
+import vm  # noqa: E402
 import wineharness  # noqa: E402
 
-WIN32 = os.path.join(ROOT, "build", "win32")
+WIN32 = os.environ.get("KAP_WIN32_DIR", os.path.join(ROOT, "build", "win32"))
 WORK = os.environ.get("KAP_BENCH_WORK", "/tmp/kaphdi-bench")
 
 
@@ -40,29 +43,29 @@ def registered(count):
         [(f"{i:05}", f"Product {i:05}", "K:\\A") for i in range(count)])
 
 
-def main():
-    reps = int(sys.argv[1]) if len(sys.argv) > 1 else 7
-    subprocess.run(["cmake", "--build", WIN32, "--target", "KapHdiInstaller", "bench_minimal",
-                    "dlgdriver"], check=True, stdout=subprocess.DEVNULL)
-    minimal = os.path.join(WIN32, "bench_minimal.exe")
-    installer = os.path.join(WIN32, "KapHdiInstaller.exe")
-    wineharness.start(WORK, WIN32, [minimal])
-    wineharness.clear_drive(WORK)
-    kapfixtures.make_host(wineharness.drive(WORK), "A", {}, cache=os.path.join(WORK, "libcache"))
-    os.makedirs(os.path.join(wineharness.drive(WORK), "kit"), exist_ok=True)
+def measure(reps):
+    wineharness.start(WORK, WIN32)
+    try:
+        wineharness.clear_drive(WORK)
+        kapfixtures.make_host(wineharness.drive(WORK), "A", {})
+        os.makedirs(os.path.join(wineharness.drive(WORK), "kit"), exist_ok=True)
+        runs = {"minimal": [], "1 product": [], "5,000 products": []}
+        setups = {"minimal": (registered(0), "bench_minimal.exe", ["ok", "ok"]),
+                  "1 product": (registered(1), "KapHdiInstaller.exe", ["cancel"]),
+                  "5,000 products": (registered(5000), "KapHdiInstaller.exe", ["cancel"])}
+        order = list(setups)
+        for rep in range(reps):
+            for name in order[rep % 3:] + order[:rep % 3]:  # no case always runs first
+                runs[name].append(first_window_ms(*setups[name]))
+    finally:
+        wineharness.stop(WORK)
+    return runs
 
-    runs = {"minimal": [], "1 product": [], "5,000 products": []}
-    setups = {"minimal": (registered(0), "bench_minimal.exe", ["ok", "ok"]),
-              "1 product": (registered(1), "KapHdiInstaller.exe", ["cancel"]),
-              "5,000 products": (registered(5000), "KapHdiInstaller.exe", ["cancel"])}
-    order = list(setups)
-    for rep in range(reps):
-        for name in order[rep % 3:] + order[:rep % 3]:  # no case always runs first
-            runs[name].append(first_window_ms(*setups[name]))
-    wineharness.stop(WORK)
 
+def report(runs, reps):
     med = {k: statistics.median(v) for k, v in runs.items()}
-    size_installer, size_minimal = os.path.getsize(installer), os.path.getsize(minimal)
+    size_installer = os.path.getsize(os.path.join(WIN32, "KapHdiInstaller.exe"))
+    size_minimal = os.path.getsize(os.path.join(WIN32, "bench_minimal.exe"))
     print(f"size: installer {size_installer} bytes, minimal {size_minimal} bytes, "
           f"ratio {size_installer / size_minimal:.2f} (goal <= 2.2)")
     for k, v in runs.items():
@@ -73,5 +76,30 @@ def main():
           "(goal <= 1.5)")
 
 
+def in_guest(args):
+    """The same runs inside the QEMU guest, which has no compiler: the
+    programs built here go with it."""
+    print("startup: " + vm.describe(*vm.mode()), flush=True)
+    try:
+        os.makedirs(os.path.join(WORK, "libcache"), exist_ok=True)  # no host library needed
+        vm.start(WORK, WIN32, os.path.join(WORK, "libcache"), [])
+        return vm.request(WORK, vm.guest_python(
+            ["bench/startup.py"] + args,
+            {"KAP_BENCH_WORK": vm.GUEST_WORK, "KAP_WIN32_DIR": vm.GUEST_WIN32}), timeout=3000)
+    finally:
+        vm.stop(WORK)
+
+
+def main(args):
+    reps = 1 if args == ["--quick"] else int(args[0]) if args else 11
+    if not os.environ.get("KAP_E2E_GUEST"):
+        subprocess.run(["cmake", "--build", WIN32, "--target", "KapHdiInstaller",
+                        "bench_minimal", "dlgdriver"], check=True, stdout=subprocess.DEVNULL)
+        if vm.mode()[0] == "emulated":
+            return in_guest(args)
+    report(measure(reps), reps)
+    return 0
+
+
 if __name__ == "__main__":
-    main()
+    sys.exit(main(sys.argv[1:]))

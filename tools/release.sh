@@ -2,19 +2,26 @@
 # Puts the programs of a release, signed when a certificate is given, and
 # their SHA256SUMS into one folder.
 #   release.sh <windows-build-dir> <release-dir>
+#   release.sh --programs     prints the programs a release ships, one a line
 # KAP_SIGN_PFX        the code-signing certificate with its key (PKCS#12)
 # KAP_SIGN_PASS_FILE  the file that holds its password (never an argument,
 #                     where any user could read it in the process list)
 # KAP_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamping service (optional)
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=$1
-out=$2
 
 # Every program a release ships; one that this build does not make is left out.
+# The signing check reads this list too (--programs).
 programs="KapHdiInstaller.exe kapkit.exe kapdeploy.exe"
+if [ "${1:-}" = --programs ]; then
+  printf '%s\n' $programs
+  exit 0
+fi
 
 fail() { echo "release: $1" >&2; exit 1; }
+[ $# -eq 2 ] || fail "usage: release.sh <windows-build-dir> <release-dir> | release.sh --programs"
+build=$1
+out=$2
 # The signature names what the user sees in the version resource and in the
 # product dialog, taken from where those are kept.
 name=$(sed -n 's/^ *VALUE "ProductName", "\(.*\)"$/\1/p' "$top/src/control/program.rc")

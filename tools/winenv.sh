@@ -70,50 +70,38 @@ start_xvfb() {
   if xvfb_alive && [ -f "$wd/display" ]; then
     return 0
   fi
-  rm -f "$wd/xvfb.pid" "$wd/display"
+  rm -f "$wd/xvfb.pid" "$wd/display" "$wd/display.n"
   if [ $as_root = 1 ]; then
     mkdir -p /tmp/.X11-unix
     chmod 1777 /tmp/.X11-unix
   fi
-  n=90
-  while [ $n -le 120 ]; do
-    if [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; then
-      n=$((n + 1))
-      continue
-    fi
-    # The shell writes its own pid, then becomes Xvfb: runuser stays as
-    # a parent, so $! would not be the server.
-    launch='echo $$ >"$0"; exec Xvfb ":$1" -screen 0 1024x768x24 -nolisten tcp'
-    if [ $as_root = 1 ]; then
-      setsid runuser -u "$TEST_USER" -- sh -c "$launch" "$wd/xvfb.pid" "$n" \
-        </dev/null >"$wd/xvfb.log" 2>&1 &
-    else
-      setsid sh -c "$launch" "$wd/xvfb.pid" "$n" \
-        </dev/null >"$wd/xvfb.log" 2>&1 &
-    fi
-    i=0
-    while [ $i -lt 100 ]; do
-      sleep 0.1
-      # Ours only if its lock file names our server.
-      if [ -S /tmp/.X11-unix/X$n ] && xvfb_alive &&
-        [ "$(tr -d ' ' </tmp/.X$n-lock 2>/dev/null)" = "$pid" ]; then
-        echo ":$n" >"$wd/display"
-        return 0
-      fi
-      # Lost a race for this number to another server: try the next one.
-      pid=$(cat "$wd/xvfb.pid" 2>/dev/null || true)
-      if [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null; then
-        break
-      fi
-      i=$((i + 1))
-    done
+  # Xvfb takes a free display number itself and writes it to fd 3 once it
+  # accepts connections. The shell writes its own pid, then becomes Xvfb:
+  # runuser stays as a parent, so $! would not be the server.
+  launch='echo $$ >"$0"; exec Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1"'
+  if [ $as_root = 1 ]; then
+    setsid runuser -u "$TEST_USER" -- sh -c "$launch" "$wd/xvfb.pid" "$wd/display.n" \
+      </dev/null >"$wd/xvfb.log" 2>&1 &
+  else
+    setsid sh -c "$launch" "$wd/xvfb.pid" "$wd/display.n" </dev/null >"$wd/xvfb.log" 2>&1 &
+  fi
+  i=0
+  while [ $i -lt 300 ]; do
+    sleep 0.1
+    n=$(cat "$wd/display.n" 2>/dev/null || true)
+    case $n in
+      *[!0-9]* | "") ;;
+      *) echo ":$n" >"$wd/display"; return 0 ;;
+    esac
     pid=$(cat "$wd/xvfb.pid" 2>/dev/null || true)
-    if [ -n "$pid" ]; then
-      kill "$pid" 2>/dev/null || true
+    if [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null; then
+      break
     fi
-    rm -f "$wd/xvfb.pid"
-    n=$((n + 1))
+    i=$((i + 1))
   done
+  pid=$(cat "$wd/xvfb.pid" 2>/dev/null || true)
+  [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
+  rm -f "$wd/xvfb.pid"
   echo "winenv: could not start Xvfb (see $wd/xvfb.log)" >&2
   exit 1
 }
@@ -133,8 +121,16 @@ do_start() {
   if [ ! -f "$prefix/.kap-ready" ]; then
     # A prefix left half made by an interrupted start is made again.
     rm -rf "$prefix"
-    in_dir env WINEARCH=win64 wineboot -i >"$wd/wineboot.log" 2>&1
+    # On a slow CPU (the QEMU guest) the 32-bit loader that wineboot starts
+    # can fail to load kernel32.dll (exit 53) while the 64-bit side is still
+    # making the prefix, which it then finishes all the same: what counts is
+    # the prefix once the server is done.
+    in_dir env WINEARCH=win64 wineboot -i >"$wd/wineboot.log" 2>&1 || true
     in_dir wineserver -w
+    if [ ! -f "$prefix/system.reg" ] || [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+      echo "winenv: wineboot did not make the prefix (see $wd/wineboot.log)" >&2
+      exit 1
+    fi
     # Unmanaged windows: otherwise each window that hides costs a 2 s wait.
     in_dir wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
       >>"$wd/wineboot.log" 2>&1
@@ -159,7 +155,7 @@ do_stop() {
       i=$((i + 1))
     done
   fi
-  rm -f "$wd/xvfb.pid" "$wd/display"
+  rm -f "$wd/xvfb.pid" "$wd/display" "$wd/display.n"
 }
 
 case $action in

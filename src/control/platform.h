@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+// The version-resource declarations, left out by WIN32_LEAN_AND_MEAN.
+#include <winver.h>
 
 #include "records.h"
 
@@ -11,10 +13,11 @@ static_assert(PATH_BUFFER_SIZE == MAX_PATH, "path buffers must be MAX_PATH bytes
 // The version-resource functions, taken from VERSION.dll in the system
 // folder at run time: the program runs from a download folder, possibly
 // elevated, so a DLL planted beside it must never be loaded.
+// Typed from the SDK's own declarations, so a wrong signature cannot compile.
 struct VersionApi {
-    DWORD(WINAPI *GetFileVersionInfoSizeA)(LPCSTR, LPDWORD);
-    BOOL(WINAPI *GetFileVersionInfoA)(LPCSTR, DWORD, DWORD, LPVOID);
-    BOOL(WINAPI *VerQueryValueA)(LPCVOID, LPCSTR, LPVOID *, PUINT);
+    decltype(&::GetFileVersionInfoSizeA) GetFileVersionInfoSizeA;
+    decltype(&::GetFileVersionInfoA) GetFileVersionInfoA;
+    decltype(&::VerQueryValueA) VerQueryValueA;
 };
 
 extern VersionApi version_api;

@@ -39,7 +39,12 @@ static bool copy_into(const char *folder, const char *name) {
 
 int deploy_driver_files(const char *package_folder, const char *driver_folder,
                         const char *help_folder) {
-    SetCurrentDirectoryA(package_folder);
+    // The searches are relative: in any other folder they would find the
+    // wrong files, so a folder that cannot be entered stops the deployment.
+    if (!SetCurrentDirectoryA(package_folder)) {
+        deploy_error(deploy_steps[0].copy_failed_message);
+        return 0;
+    }
     char names[DEPLOY_STEP_COUNT][MAX_PATH];
     bool runs[DEPLOY_STEP_COUNT];
     bool found[DEPLOY_STEP_COUNT];

@@ -7,8 +7,9 @@
 void centre_dialog_on_desktop(HWND dialog) {
     RECT own;
     RECT desktop;
-    GetWindowRect(dialog, &own);
-    GetWindowRect(GetDesktopWindow(), &desktop);
+    // Without both rectangles the dialog stays where Windows put it.
+    if (!GetWindowRect(dialog, &own) || !GetWindowRect(GetDesktopWindow(), &desktop))
+        return;
     ScreenPoint at = centred_position(desktop.right, desktop.bottom, own.right, own.bottom);
     MoveWindow(dialog, static_cast<int>(at.x), static_cast<int>(at.y), own.right, own.bottom,
                FALSE);

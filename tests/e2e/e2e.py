@@ -10,11 +10,18 @@ the same tables and comparisons then run inside the guest.
 Each scenario starts from a clean registry and a clean drive K: (hosts under
 K:\\, the driver kit in K:\\kit, the installer started from there), drives the
 dialogs with tools/dlgdriver and compares the transcript line by line. Then it
-checks that nothing changed on K: outside the hosts' drv and help folders."""
+checks that nothing changed on K: outside the hosts' drv and help folders.
+
+The scenarios of a table run in two lanes at once, each with its own Wine
+prefix, screen, drive K: and work folder (the second one inside the first);
+their results are printed in table order. A single scenario runs in the
+first lane alone."""
+import concurrent.futures
 import glob
 import hashlib
 import importlib
 import os
+import queue
 import re
 import sys
 import time
@@ -27,8 +34,12 @@ import vm  # noqa: E402
 import wineharness  # noqa: E402
 
 WORK = os.environ.get("KAP_E2E_WORK", "/tmp/kaphdi-e2e")
+# One lane per work folder: the first is WORK itself, so that a single
+# scenario runs where it always has. KAP_E2E_LANES (default 2) at start and
+# run sets how many.
+LANES = [WORK] + [os.path.join(WORK, f"lane{n}")
+                  for n in range(2, int(os.environ.get("KAP_E2E_LANES", "2")) + 1)]
 WIN32 = os.environ.get("KAP_WIN32_DIR", os.path.join(ROOT, "build", "win32"))
-DRIVE = wineharness.drive(WORK)
 LIBCACHE = os.environ.get("KAP_E2E_LIBCACHE", os.path.join(WORK, "libcache"))
 MODE_FILE = os.path.join(WORK, "mode")
 ACTION = re.compile(r"^(ok|cancel|esc|enter|close|(select|dblclick):\d+|shot:.*)$")
@@ -63,35 +74,37 @@ def split_steps(steps):
     return actions, lines
 
 
-def prepare(scenario, cache):
-    wineharness.clear_drive(WORK)
+def prepare(work, scenario):
+    drive = wineharness.drive(work)
+    wineharness.clear_drive(work)
     for name, host in scenario.get("hosts", {}).items():
         host = dict(host)
-        kapfixtures.make_host(DRIVE, name, host.pop("libs", {}), cache=cache, **host)
-    os.makedirs(os.path.join(DRIVE, "kit"), exist_ok=True)
-    kapfixtures.make_kit(os.path.join(DRIVE, "kit"), scenario.get("kit", {}))
+        kapfixtures.make_host(drive, name, host.pop("libs", {}), cache=LIBCACHE, **host)
+    os.makedirs(os.path.join(drive, "kit"), exist_ok=True)
+    kapfixtures.make_kit(os.path.join(drive, "kit"), scenario.get("kit", {}))
     products = [(key, name, None if loc is None else wineharness.winpath(
-        WORK, os.path.join(DRIVE, loc))) for key, name, loc in scenario.get("products", [])]
+        work, os.path.join(drive, loc))) for key, name, loc in scenario.get("products", [])]
     for hook in scenario.get("before", ()):
-        hook(DRIVE)
+        hook(drive)
     return scenario.get("registry") or kapfixtures.registry_script(
         products, scenario.get("extra_registry", ()))
 
 
-def listing(folder):
-    path = os.path.join(DRIVE, folder)
+def listing(drive, folder):
+    path = os.path.join(drive, folder)
     return " ".join(sorted(os.listdir(path))) if os.path.isdir(path) else None
 
 
-def run_scenario(scenario, cache):
-    script = prepare(scenario, cache)
+def run_scenario(work, scenario):
+    drive = wineharness.drive(work)
+    script = prepare(work, scenario)
     if "run" in scenario:  # a console program's scenario judges its own run
-        return scenario["run"](WORK, DRIVE)
-    before = snapshot(DRIVE)
+        return scenario["run"](work, drive)
+    before = snapshot(drive)
     actions, expected = split_steps(scenario["steps"])
-    got = wineharness.run_driver(WORK, script, scenario.get("cwd", "kit"), actions,
+    got = wineharness.run_driver(work, script, scenario.get("cwd", "kit"), actions,
                                  program=scenario.get("program", "KapHdiInstaller.exe"))
-    after = snapshot(DRIVE)
+    after = snapshot(drive)
     problems = []
     if got != expected:
         problems.append("transcript differs:\n  expected:\n    " + "\n    ".join(expected) +
@@ -100,44 +113,58 @@ def run_scenario(scenario, cache):
     if outside:
         problems.append("written outside drv and help: " + ", ".join(outside))
     for folder, names in scenario.get("files", {}).items():
-        if listing(folder) != names:
-            problems.append(f"{folder} holds {listing(folder)!r}, expected {names!r}")
+        if listing(drive, folder) != names:
+            problems.append(f"{folder} holds {listing(drive, folder)!r}, expected {names!r}")
     for check in scenario.get("after", ()):
-        message = check(DRIVE)
+        message = check(drive)
         if message:
             problems.append(message)
     return problems
 
 
 def run(table, names):
-    module = importlib.import_module(table)
-    cache = LIBCACHE
+    scenarios = [s for s in importlib.import_module(table).SCENARIOS
+                 if not names or s["name"] in names]
+    # Built before the lanes start, so that no two build one at once.
+    for version in sorted(libraries_of(scenarios), key=str):
+        kapfixtures.host_library(LIBCACHE, version)
+    lanes = queue.Queue()
+    for work in LANES[:min(len(LANES), len(scenarios))]:
+        lanes.put(work)
+
+    def in_a_free_lane(scenario):
+        work = lanes.get()
+        try:
+            started = time.monotonic()
+            return run_scenario(work, scenario), time.monotonic() - started
+        finally:
+            lanes.put(work)
+
     failed = 0
-    count = 0
-    for scenario in module.SCENARIOS:
-        if names and scenario["name"] not in names:
-            continue
-        count += 1
-        started = time.monotonic()
-        problems = run_scenario(scenario, cache)
-        print(("FAIL " if problems else "ok   ") + scenario["name"] +
-              f" ({time.monotonic() - started:.1f} s)", flush=True)
-        for p in problems:
-            print("  " + p.replace("\n", "\n  "), flush=True)
-        failed += bool(problems)
-    print(f"{count - failed}/{count} scenarios passed")
-    return 1 if failed or count == 0 else 0
+    with concurrent.futures.ThreadPoolExecutor(max(1, lanes.qsize())) as pool:
+        results = [pool.submit(in_a_free_lane, s) for s in scenarios]
+        for scenario, result in zip(scenarios, results):  # table order
+            problems, seconds = result.result()
+            print(("FAIL " if problems else "ok   ") + scenario["name"] + f" ({seconds:.1f} s)",
+                  flush=True)
+            for p in problems:
+                print("  " + p.replace("\n", "\n  "), flush=True)
+            failed += bool(problems)
+    print(f"{len(scenarios) - failed}/{len(scenarios)} scenarios passed")
+    return 1 if failed or not scenarios else 0
+
+
+def libraries_of(scenarios):
+    """The host library versions that the scenarios ask for."""
+    return {v for scenario in scenarios for host in scenario.get("hosts", {}).values()
+            for v in host.get("libs", {}).values() if not isinstance(v, bytes)}
 
 
 def host_libraries():
     """Every host library version that some scenario asks for."""
     versions = set()
     for path in sorted(glob.glob(os.path.join(HERE, "scenarios_*.py"))):
-        table = importlib.import_module(os.path.basename(path)[:-3])
-        for scenario in table.SCENARIOS:
-            for host in scenario.get("hosts", {}).values():
-                versions.update(v for v in host.get("libs", {}).values()
-                                if not isinstance(v, bytes))
+        versions |= libraries_of(importlib.import_module(os.path.basename(path)[:-3]).SCENARIOS)
     return versions
 
 
@@ -161,8 +188,10 @@ def start():
     if kind == "native":
         try:
             wineharness.start(WORK, WIN32)
+            for work in LANES[1:]:  # a copy of the first prefix: no second wineboot
+                wineharness.start(work, WIN32, prefix_from=WORK)
         except BaseException:
-            wineharness.stop(WORK)  # no Xvfb left behind
+            stop_lanes()  # no Xvfb left behind
             raise
         return 0
     vm.start(WORK, WIN32, LIBCACHE, sorted(host_libraries(), key=str))
@@ -170,6 +199,11 @@ def start():
     if rc != 0:
         vm.stop(WORK)
     return rc
+
+
+def stop_lanes():
+    for work in LANES:
+        wineharness.stop(work)
 
 
 def emulated():
@@ -183,7 +217,7 @@ def main(argv):
         if emulated():
             vm.stop(WORK)
         else:
-            wineharness.stop(WORK)
+            stop_lanes()
         return 0
     if emulated():
         print("e2e: in the QEMU guest", flush=True)

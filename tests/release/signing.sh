@@ -1,8 +1,10 @@
 #!/bin/sh
 # The release step with and without a certificate. A throwaway authority,
 # code-signing certificate and time-stamping service, made here and gone at
-# the end, sign the build; the signature must hold against that authority
-# only, break on any change, and come off again leaving the exact build.
+# the end, sign every program of the release list (tools/release.sh), all of
+# which the build must have made; each signature must hold against that
+# authority only and come off again leaving the exact build, and one changed
+# byte must break the installer's.
 #   signing.sh <windows-build-dir> <signed-copy>
 # The signed installer is left at <signed-copy> for the checks that run it.
 set -eu
@@ -11,6 +13,7 @@ top=$(cd "$here/../.." && pwd)
 build=$(cd "$1" && pwd)
 copy=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 exe=$build/KapHdiInstaller.exe
+programs=$("$top/tools/release.sh" --programs)
 work=$(mktemp -d)
 service=""
 trap '[ -z "$service" ] || kill "$service" 2>/dev/null; rm -rf "$work"' EXIT
@@ -18,6 +21,10 @@ fail() { echo "FAIL: $1"; exit 1; }
 # release <out> [<build-dir>]: the release step, its words kept in <out>.log
 release() { "$top/tools/release.sh" "${2:-$build}" "$work/$1" >"$work/$1.log" 2>&1; }
 verifies() { osslsigncode verify -CAfile "$1" -TSA-CAfile ca.pem -in "$2" ${3:+-time "$3"} >"$2.log" 2>&1; }
+
+for p in $programs; do
+  [ -f "$build/$p" ] || fail "$p of the release list is not in $build"
+done
 
 cd "$work"
 openssl_quiet() { openssl "$@" 2>/dev/null; }
@@ -44,12 +51,21 @@ service=$!
 for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s port ] || sleep 1; done
 [ -s port ] || fail "the time-stamping service did not start"
 
+# every_program <release>: SHA256SUMS lists every program of the list, in order, and holds.
+every_program() {
+  [ "$(cut -d' ' -f3 "$1/SHA256SUMS")" = "$programs" ] ||
+    fail "$1/SHA256SUMS lists $(cat "$1/SHA256SUMS")"
+  (cd "$1" && sha256sum --quiet -c SHA256SUMS) || fail "$1: SHA256SUMS"
+}
+
 # Without a certificate: the build's own bytes, said to be unsigned.
 unset KAP_SIGN_PFX KAP_SIGN_PASS_FILE KAP_SIGN_TIMESTAMP_URL
 release plain || fail "unsigned release: $(cat plain.log)"
 grep -q UNSIGNED plain.log || fail "an unsigned release does not say so"
-cmp "$exe" plain/KapHdiInstaller.exe || fail "the unsigned release differs from the build"
-(cd plain && sha256sum --quiet -c SHA256SUMS) || fail "unsigned SHA256SUMS"
+every_program plain
+for p in $programs; do
+  cmp "$build/$p" "plain/$p" || fail "the unsigned $p differs from the build"
+done
 
 # A wrong or absent password, or none named, fails the release, leaving nothing.
 for case in "wrong:$work/wrong" "unnamed:" "absent:$work/nothing"; do
@@ -69,28 +85,24 @@ no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 KAP_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(
 signed=signed/KapHdiInstaller.exe
 stamped=stamped/KapHdiInstaller.exe
 url=$(sed -n 's/^#define KAP_DOWNLOAD_URL "\(.*\)"$/\1/p' "$top/src/ui/dialogs.rc")
-for f in $signed $stamped; do
-  (cd "$(dirname $f)" && sha256sum --quiet -c SHA256SUMS) || fail "$f: SHA256SUMS"
-  cmp -s "$exe" $f && fail "$f is the unsigned build"
-  verifies ca.pem $f || fail "$f not verified: $(cat $f.log)"
-  for line in "Message digest algorithm  : SHA256" "Text description: Kap HDI driver installer" \
-              "URL description: $url" "Subject: /CN=Throwaway signer"; do
-    grep -qF "$line" $f.log || fail "$f: signature lacks \"$line\""
+for release in signed stamped; do
+  every_program $release
+  for p in $programs; do
+    f=$release/$p
+    cmp -s "$build/$p" $f && fail "$f is the unsigned build"
+    verifies ca.pem $f || fail "$f not verified: $(cat $f.log)"
+    for line in "Message digest algorithm  : SHA256" "Text description: Kap HDI driver installer" \
+                "URL description: $url" "Subject: /CN=Throwaway signer"; do
+      grep -qF "$line" $f.log || fail "$f: signature lacks \"$line\""
+    done
+    if verifies other.pem $f; then
+      fail "$f verified against an authority that did not issue its certificate"
+    fi
+    osslsigncode remove-signature -in $f -out removed.exe >/dev/null
+    cmp "$build/$p" removed.exe || fail "$f without its signature is not the build"
+    rm removed.exe
   done
-  if verifies other.pem $f; then
-    fail "$f verified against an authority that did not issue its certificate"
-  fi
 done
-
-# Whatever else the build makes for a release (the kit checker, once there)
-# is signed alike; dlgdriver stands in for it here.
-mkdir more
-cp "$exe" more/
-cp "$build/dlgdriver.exe" more/kapkit.exe
-release kit more || fail "release with the kit checker: $(cat kit.log)"
-[ "$(cut -d' ' -f3 kit/SHA256SUMS | tr '\n' ' ')" = "KapHdiInstaller.exe kapkit.exe " ] ||
-  fail "the kit checker's release lists $(cat kit/SHA256SUMS)"
-verifies ca.pem kit/kapkit.exe || fail "the kit checker not verified: $(cat kit/kapkit.exe.log)"
 
 # Why a release wants the timestamp: once the certificate has expired, only
 # the timestamped signature still holds.
@@ -106,11 +118,6 @@ printf "\\$(printf %03o $(((byte + 1) % 256)))" | dd of=changed.exe bs=1 seek=$o
 cmp -s $signed changed.exe && fail "the byte was not changed"
 verifies ca.pem changed.exe && fail "verified after a byte was changed"
 
-for f in $signed $stamped; do
-  osslsigncode remove-signature -in $f -out removed.exe >/dev/null
-  cmp "$exe" removed.exe || fail "$f without its signature is not the build"
-  rm removed.exe
-done
-
 cp $signed "$copy"
-echo "signing ok: verified with its authority only, broken by one byte, removed to the build"
+echo "signing ok:" $programs "verified with their authority only, removed to the build;" \
+  "the installer's broken by one byte"

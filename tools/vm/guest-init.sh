@@ -29,8 +29,12 @@ provision() {
   /usr/lib/i386-linux-gnu/glib-2.0/glib-compile-schemas /usr/share/glib-2.0/schemas
   /usr/lib/i386-linux-gnu/glib-2.0/gio-querymodules /usr/lib/i386-linux-gnu/gio/modules
   # The Wine prefix lives in the image, so no test boot has to make one.
-  "$SRC_ROOT/tools/winenv.sh" start /var/lib/kapvm/work &&
-    "$SRC_ROOT/tools/winenv.sh" stop /var/lib/kapvm/work
+  work=/var/lib/kapvm/work
+  if ! "$SRC_ROOT/tools/winenv.sh" start $work; then
+    tail -n 20 $work/*.log  # Xvfb's and wineboot's words, for the host's message
+    return 1
+  fi
+  "$SRC_ROOT/tools/winenv.sh" stop $work
 }
 
 serve() {
