@@ -12,7 +12,7 @@ NATIVE_DIR := build/native
 PORTABLE   := $(shell cat src/portable_sources.txt)
 SOURCES    := $(shell find src -name '*.cpp' | sort)
 POSIX_ONLY := $(filter %_posix.cpp,$(SOURCES))
-DLGDRIVER  := $(sort $(wildcard tools/dlgdriver/*.c))
+TOOLS_C    := $(sort $(wildcard tools/dlgdriver/*.c tools/conwatch/*.c))
 FUZZ_SECONDS ?= 20
 
 .PHONY: all exe dlgdriver kapkit kapdeploy native setup check demo release lint fuzz bench clean
@@ -48,18 +48,18 @@ check: setup
 	@python3 tools/vm.py mode >/dev/null
 	@cd $(NATIVE_DIR) && ctest --output-on-failure
 
-# Static analysis: every source as the Windows build sees it (the dialog
-# driver's too), the portable ones also as the native build does; zero
+# Static analysis: every source as the Windows build sees it (the test
+# tools' too), the portable ones also as the native build does; zero
 # findings allowed.
 lint: exe native
 	@clang-tidy -p $(WIN32_DIR) --quiet --extra-arg=--target=i686-w64-mingw32 \
-	  $(filter-out $(POSIX_ONLY),$(SOURCES)) $(DLGDRIVER) \
+	  $(filter-out $(POSIX_ONLY),$(SOURCES)) $(TOOLS_C) \
 	  >build/tidy-win32.log 2>&1 || { grep -v 'warnings generated' build/tidy-win32.log; exit 1; }
 	@clang-tidy -p $(NATIVE_DIR) --quiet $(PORTABLE) $(POSIX_ONLY) \
 	  >build/tidy-native.log 2>&1 || { grep -v 'warnings generated' build/tidy-native.log; exit 1; }
 	@cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability \
-	  --std=c++17 -I src -I src/ui src tools/dlgdriver
-	@clang-format --dry-run --Werror $(SOURCES) $(DLGDRIVER) \
+	  --std=c++17 -I src -I src/ui src tools/dlgdriver tools/conwatch
+	@clang-format --dry-run --Werror $(SOURCES) $(TOOLS_C) \
 	  $(wildcard src/*/*.h tools/dlgdriver/*.h tests/unit/*.cpp tests/fuzz/*.cpp)
 	@echo "lint: clang-tidy, cppcheck and clang-format found nothing"
 

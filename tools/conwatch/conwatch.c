@@ -11,87 +11,100 @@
  * window would wait for a person) and last "exit <code>".
  * Exit: 0 after the status was written, 2 setup error.
  */
-#include <windows.h>
 #include <stdio.h>
 #include <string.h>
+#include <windows.h>
 
 static DWORD g_pid;
 static FILE *g_status;
 static int g_windows;
 
 static BOOL CALLBACK seen_cb(HWND h, LPARAM lp) {
-  DWORD pid = 0;
-  (void)lp;
-  GetWindowThreadProcessId(h, &pid);
-  if (pid != g_pid) return TRUE;
-  char cls[128] = "", title[256] = "";
-  GetClassNameA(h, cls, sizeof cls);
-  GetWindowTextA(h, title, sizeof title);
-  fprintf(g_status, "window %s %s\n", cls, title);
-  g_windows++;
-  return TRUE;
+    DWORD pid = 0;
+    (void)lp;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid != g_pid)
+        return TRUE;
+    char cls[128] = "", title[256] = "";
+    GetClassNameA(h, cls, sizeof cls);
+    GetWindowTextA(h, title, sizeof title);
+    fprintf(g_status, "window %s %s\n", cls, title);
+    g_windows++;
+    return TRUE;
 }
 
 /* Appends arg to cmd, quoted as the C runtime splits it: backslashes are
  * doubled only before a quote or the closing quote. */
 static void append_arg(char *cmd, size_t cap, const char *arg) {
-  size_t n = strlen(cmd);
-  if (n + 4 * strlen(arg) + 4 > cap) return;
-  if (n) cmd[n++] = ' ';
-  cmd[n++] = '"';
-  size_t slashes = 0;
-  for (const char *p = arg;; p++) {
-    if (*p == '\\') { slashes++; continue; }
-    size_t times = (*p == '"' || *p == 0) ? 2 * slashes : slashes;
-    for (size_t k = 0; k < times; k++) cmd[n++] = '\\';
-    slashes = 0;
-    if (*p == 0) break;
-    if (*p == '"') cmd[n++] = '\\';
-    cmd[n++] = *p;
-  }
-  cmd[n++] = '"';
-  cmd[n] = 0;
+    size_t n = strlen(cmd);
+    if (n + 4 * strlen(arg) + 4 > cap)
+        return;
+    if (n)
+        cmd[n++] = ' ';
+    cmd[n++] = '"';
+    size_t slashes = 0;
+    for (const char *p = arg;; p++) {
+        if (*p == '\\') {
+            slashes++;
+            continue;
+        }
+        size_t times = (*p == '"' || *p == 0) ? 2 * slashes : slashes;
+        for (size_t k = 0; k < times; k++)
+            cmd[n++] = '\\';
+        slashes = 0;
+        if (*p == 0)
+            break;
+        if (*p == '"')
+            cmd[n++] = '\\';
+        cmd[n++] = *p;
+    }
+    cmd[n++] = '"';
+    cmd[n] = 0;
 }
 
 int main(int argc, char **argv) {
-  if (argc < 5) {
-    fprintf(stderr, "usage: conwatch <status-file> <cwd> [hold=FILE ...] -- <exe> [arg ...]\n");
-    return 2;
-  }
-  int i = 3;
-  for (; i < argc && strcmp(argv[i], "--"); i++) {
-    if (strncmp(argv[i], "hold=", 5) ||
-        CreateFileA(argv[i] + 5, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, NULL) == INVALID_HANDLE_VALUE) {
-      fprintf(stderr, "conwatch: cannot %s\n", argv[i]);
-      return 2;
+    if (argc < 5) {
+        fprintf(stderr, "usage: conwatch <status-file> <cwd> [hold=FILE ...] -- <exe> [arg ...]\n");
+        return 2;
     }
-  }
-  if (i + 1 >= argc) return 2;
-  static char cmd[32768];
-  for (int a = i + 1; a < argc; a++) append_arg(cmd, sizeof cmd, argv[a]);
-  g_status = fopen(argv[1], "w");
-  if (!g_status) return 2;
-  STARTUPINFOA si;
-  memset(&si, 0, sizeof si);
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi;
-  if (!CreateProcessA(argv[i + 1], cmd, NULL, NULL, TRUE, 0, NULL, argv[2], &si, &pi)) {
-    fprintf(g_status, "start-error %lu\n", GetLastError());
-    fclose(g_status);
-    return 2;
-  }
-  CloseHandle(pi.hThread);
-  g_pid = pi.dwProcessId;
-  /* Polls often: a window shown and taken down quickly is seen too. */
-  while (WaitForSingleObject(pi.hProcess, 2) == WAIT_TIMEOUT) {
+    int i = 3;
+    for (; i < argc && strcmp(argv[i], "--") != 0; i++) {
+        if (strncmp(argv[i], "hold=", 5) != 0 ||
+            CreateFileA(argv[i] + 5, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, NULL) == INVALID_HANDLE_VALUE) {
+            fprintf(stderr, "conwatch: cannot %s\n", argv[i]);
+            return 2;
+        }
+    }
+    if (i + 1 >= argc)
+        return 2;
+    static char cmd[32768];
+    for (int a = i + 1; a < argc; a++)
+        append_arg(cmd, sizeof cmd, argv[a]);
+    g_status = fopen(argv[1], "w");
+    if (!g_status)
+        return 2;
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(argv[i + 1], cmd, NULL, NULL, TRUE, 0, NULL, argv[2], &si, &pi)) {
+        fprintf(g_status, "start-error %lu\n", GetLastError());
+        fclose(g_status);
+        return 2;
+    }
+    CloseHandle(pi.hThread);
+    g_pid = pi.dwProcessId;
+    /* Polls often: a window shown and taken down quickly is seen too. */
+    while (WaitForSingleObject(pi.hProcess, 2) == WAIT_TIMEOUT) {
+        EnumWindows(seen_cb, 0);
+        if (g_windows)
+            TerminateProcess(pi.hProcess, 1);
+    }
     EnumWindows(seen_cb, 0);
-    if (g_windows) TerminateProcess(pi.hProcess, 1);
-  }
-  EnumWindows(seen_cb, 0);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  fprintf(g_status, "exit %lu\n", code);
-  fclose(g_status);
-  return 0;
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    fprintf(g_status, "exit %lu\n", code);
+    fclose(g_status);
+    return 0;
 }
