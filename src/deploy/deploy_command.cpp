@@ -82,7 +82,7 @@ static const char *store_option(char letter, const char *value, DeployCommand *c
 }
 
 const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) {
-    *command = DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false};
+    *command = DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false, nullptr};
     if (argc < 2)
         return "no sub-command";
     const ActionName *found = nullptr;
@@ -90,11 +90,14 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
         if (strcmp(argv[1], a.name) == 0)
             found = &a;
     }
-    if (found == nullptr)
+    if (found == nullptr) {
+        command->culprit = argv[1];
         return "unknown sub-command";
+    }
     command->action = found->action;
     const char *allowed = allowed_options(found->action);
     for (int i = 2; i < argc; ++i) {
+        command->culprit = argv[i];
         char letter = 0;
         for (const OptionName &o : option_names) {
             if (strcmp(argv[i], o.name) == 0)
@@ -108,10 +111,12 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
         }
         if (i + 1 >= argc)
             return "an option lacks its value";
-        const char *problem = store_option(letter, argv[++i], command);
+        command->culprit = argv[++i];
+        const char *problem = store_option(letter, argv[i], command);
         if (problem != nullptr)
             return problem;
     }
+    command->culprit = nullptr;
     if (strchr(allowed, 'p') != nullptr &&
         (command->product == nullptr || command->language == nullptr))
         return "--product and --language are required";

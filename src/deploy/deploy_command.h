@@ -27,6 +27,7 @@ struct DeployCommand {
     const char *kit;      // null: the current folder
     const char *log;      // null: no log
     bool dry_run;
+    const char *culprit; // the word of the line that is wrong, or null
 };
 
 extern const char deploy_usage[];

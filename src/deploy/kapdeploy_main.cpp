@@ -285,7 +285,10 @@ int main(int argc, char **argv) {
     DeployCommand command;
     const char *problem = parse_deploy_command(argc, argv, &command);
     if (problem != nullptr) {
-        fprintf(stderr, "kapdeploy: %s\n%s", problem, deploy_usage);
+        if (command.culprit != nullptr)
+            fprintf(stderr, "kapdeploy: %s: \"%s\"\n%s", problem, command.culprit, deploy_usage);
+        else
+            fprintf(stderr, "kapdeploy: %s\n%s", problem, deploy_usage);
         return EXIT_BAD_COMMAND;
     }
     if (command.action == ACTION_HELP || command.action == ACTION_VERSION) {
