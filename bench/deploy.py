@@ -25,6 +25,8 @@ import wineharness  # noqa: E402
 
 WIN32 = os.environ.get("KAP_WIN32_DIR", os.path.join(ROOT, "build", "win32"))
 WORK = os.environ.get("KAP_BENCH_WORK", "/tmp/kaphdi-bench-deploy")
+# Host libraries: built here, or in the guest prebuilt by the host.
+LIBCACHE = os.environ.get("KAP_BENCH_LIBCACHE", os.path.join(WORK, "libcache"))
 PRODUCTS = 50
 HOST_LEVEL = "8.1.0.0"
 PACKAGE = "K:\\kit\\English\\ACAD2005"
@@ -34,7 +36,7 @@ def prepare(drive):
     wineharness.clear_drive(WORK)
     for i in range(PRODUCTS):
         kapfixtures.make_host(drive, f"H{i:02}", {"hcreg8.dll": HOST_LEVEL},
-                              cache=os.path.join(WORK, "libcache"))
+                              cache=LIBCACHE)
     kit = os.path.join(drive, "kit")
     kapfixtures.make_kit(kit, {"English/ACAD2005": kapfixtures.driver_files("8,1,0,0")})
     lines = ["@echo off"]
@@ -79,10 +81,11 @@ def in_guest(args):
     programs and the host library built here go with it."""
     print("deploy: " + vm.describe(*vm.mode()), flush=True)
     try:
-        vm.start(WORK, WIN32, os.path.join(WORK, "libcache"), [HOST_LEVEL])
+        vm.start(WORK, WIN32, LIBCACHE, [HOST_LEVEL])
         return vm.request(WORK, vm.guest_python(
             ["bench/deploy.py"] + args,
-            {"KAP_BENCH_WORK": vm.GUEST_WORK, "KAP_WIN32_DIR": vm.GUEST_WIN32}), timeout=3000)
+            {"KAP_BENCH_WORK": vm.GUEST_WORK, "KAP_WIN32_DIR": vm.GUEST_WIN32,
+             "KAP_BENCH_LIBCACHE": vm.GUEST_LIBCACHE}), timeout=3000)
     finally:
         vm.stop(WORK)
 
