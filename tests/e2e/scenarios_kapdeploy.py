@@ -200,20 +200,19 @@ def dry_run_and_read_only(work, drive):
     expect(files(drive, "A") == installed and "failed, nothing changed" in out, out)
 
 
-BAD_LINES = [(), ("bogus",), ("install",), ("install", "--product", "all"),
-             ("install", "--product"), ("install", "--product", "all", "--language", "Klingon"),
-             ("list", "--product", "x"), ("detect", "--product", "all", "--language", "English",
-                                           "--dry-run"),
-             ("install", "--product", "all", "--language", "English", "--frob"),
-             ("install", "--product", "all", "--product", "x", "--language", "English")]
+# Each kind of wrong line is in the unit table; here the real program shows
+# that a refusal reaches the tool as 87, the usage and the word at fault.
+BAD_LINES = [((), None), (("bogus",), '"bogus"'),
+             (("install", "--product", "all", "--language", "English", "--frob"), '"--frob"')]
 
 
 @scenario
 def bad_input(work, drive):
     registry(work, THREE[:1])
-    for args in BAD_LINES:
+    for args, word in BAD_LINES:
         _, out, err = deploy(work, *args, code=87)
-        expect(out == "" and "usage: kapdeploy list" in err, f"{args}: {out!r} {err!r}")
+        expect(out == "" and "usage: kapdeploy list" in err and (word is None or word in err),
+               f"{args}: {out!r} {err!r}")
     common = ("--product", "all", "--language", "English")
     for args, words in [(common + ("--kit", "K:\\nope"), "kit folder K:\\nope does not exist"),
                         (("--product", "all", "--language", "magyar"), "has no Magyar"),
