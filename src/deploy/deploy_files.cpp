@@ -10,25 +10,8 @@
 #include <string.h>
 
 #include "../control/text.h"
+#include "../package/first_match.h"
 #include "deploy_file_ops.h"
-
-static bool first_match(const char *folder, const char *pattern, char name[MAX_PATH],
-                        DWORD *attributes) {
-    char search_path[MAX_PATH];
-    if (!concat_bounded(search_path, MAX_PATH, folder, "\\", pattern))
-        return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(search_path, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    bool matched = false;
-    do {
-        matched = long_name_matches(found.cFileName, pattern);
-    } while (!matched && FindNextFileA(search, &found));
-    FindClose(search);
-    *attributes = found.dwFileAttributes;
-    return matched && concat_bounded(name, MAX_PATH, found.cFileName);
-}
 
 // What the steps' searches found in one package folder, kept for the next
 // product of the same release and language: 50 products, one search.
@@ -43,9 +26,14 @@ static KitMatches last_matches;
 
 static const KitMatches &kit_matches(const char *package_folder) {
     if (strcmp(last_matches.package_folder, package_folder) != 0) {
-        for (int i = 0; i < DEPLOY_STEP_COUNT; ++i)
-            last_matches.found[i] = first_match(package_folder, deploy_steps[i].pattern,
-                                                last_matches.names[i], &last_matches.attributes[i]);
+        for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
+            const char *pattern = deploy_steps[i].pattern;
+            char search_path[MAX_PATH];
+            last_matches.found[i] =
+                concat_bounded(search_path, MAX_PATH, package_folder, "\\", pattern) &&
+                find_first_match(search_path, pattern, last_matches.names[i],
+                                 &last_matches.attributes[i]);
+        }
         concat_bounded(last_matches.package_folder, MAX_PATH, package_folder);
     }
     return last_matches;

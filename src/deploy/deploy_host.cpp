@@ -1,7 +1,6 @@
-// The registry scan and the host library probe for kapdeploy: the same
-// calls as the installer's, with the outcome returned instead of shown.
-// What a value means is decided by product_key_rules, the release by
-// release_rules.
+// The registry scan for kapdeploy: the same calls as the installer's, with
+// the outcome returned instead of shown. What a value means is decided by
+// product_key_rules.
 #include "deploy_host.h"
 
 #include <stdlib.h>
@@ -81,38 +80,4 @@ ScanResult scan_deploy_products(DeployProducts *list) {
               });
     RegCloseKey(hardcopy);
     return ok ? SCAN_READ : SCAN_FAILED;
-}
-
-// The file version of the library at path, as the installer reads it.
-static void read_version(const char *path, FourPartVersion *version) {
-    DWORD handle = 0;
-    DWORD size = load_version_library() ? version_api.GetFileVersionInfoSizeA(path, &handle) : 0;
-    void *block = size == 0 ? nullptr : malloc(size);
-    if (block == nullptr)
-        return;
-    VS_FIXEDFILEINFO *info = nullptr;
-    UINT info_len = 0;
-    if (version_api.GetFileVersionInfoA(path, 0, size, block) &&
-        version_api.VerQueryValueA(block, "\\", reinterpret_cast<void **>(&info), &info_len) &&
-        info != nullptr && info_len >= sizeof(VS_FIXEDFILEINFO))
-        *version = four_part_version_from_fixed(info->dwFileVersionMS, info->dwFileVersionLS);
-    free(block);
-}
-
-char read_host_library(const char *location, FourPartVersion *version) {
-    *version = FourPartVersion{0, 0, 0, 0};
-    if (location[0] == '\0')
-        return 0;
-    char name[] = "hcreg?.dll";
-    for (const char *d = "6789"; *d != '\0'; ++d) {
-        name[5] = *d;
-        char found[MAX_PATH];
-        char path[MAX_PATH];
-        if (SearchPathA(location, name, nullptr, MAX_PATH, found, nullptr) == 0)
-            continue;
-        if (concat_bounded(path, MAX_PATH, location, "\\", name))
-            read_version(path, version);
-        return *d;
-    }
-    return 0;
 }

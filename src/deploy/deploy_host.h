@@ -1,5 +1,5 @@
-// What kapdeploy reads of the installed products: the hardcopy key, each
-// product key, and the host library in each location.
+// What kapdeploy reads of the installed products: the hardcopy key and
+// each product key.
 #pragma once
 
 #include "../control/records.h"
@@ -20,7 +20,3 @@ enum ScanResult { SCAN_READ, SCAN_NO_HARDCOPY_KEY, SCAN_FAILED };
 // values, names and locations), without a word to the user; the caller
 // frees products.
 ScanResult scan_deploy_products(DeployProducts *list);
-
-// The first hcreg digit whose library is in the location (0 for none) and
-// that library's file version (0.0.0.0 when it has none).
-char read_host_library(const char *location, FourPartVersion *version);

@@ -8,6 +8,7 @@
 
 #include "../control/platform.h"
 #include "../control/text.h"
+#include "../host/host_library.h"
 #include "../ui/languages.h"
 #include "deploy_command.h"
 #include "deploy_files.h"

@@ -7,23 +7,10 @@
 #include "../control/run_state.h"
 #include "../control/text.h"
 #include "deploy_steps.h"
+#include "first_match.h"
 
 static void deploy_error(const char *text) {
     show_message(text, "Error", MB_ICONERROR);
-}
-
-// The first entry in the current folder whose long name really matches.
-static bool find_first_match(const char *pattern, char name[MAX_PATH]) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    bool matched = false;
-    do {
-        matched = long_name_matches(found.cFileName, pattern);
-    } while (!matched && FindNextFileA(search, &found));
-    FindClose(search);
-    return matched && concat_bounded(name, MAX_PATH, found.cFileName);
 }
 
 static bool copy_into(const char *folder, const char *name) {
@@ -53,7 +40,7 @@ int deploy_driver_files(const char *package_folder, const char *driver_folder,
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
         const DeployStep &step = deploy_steps[i];
         runs[i] = deploy_step_runs(step, run_host_release);
-        found[i] = runs[i] && find_first_match(step.pattern, names[i]);
+        found[i] = runs[i] && find_first_match(step.pattern, step.pattern, names[i], nullptr);
         if (runs[i] && step.required && !found[i]) {
             deploy_error(step.missing_message);
             return 0;
