@@ -4,7 +4,9 @@
     (one dialog from a resource, one message box) built with the same
     toolchain and flags;
   * the time from process start to the first dialog shown, for that minimal
-    program, the installer with 1 registered product and with 5,000.
+    program, the installer with 1 registered product and with 5,000 (50 in
+    the quick mode: writing 5,000 products to the registry takes minutes in
+    the QEMU guest).
 
 Runs interleave (minimal, 1, 5,000, minimal, ...) so that each repetition
 sees the same machine; the median of each is reported. Where this machine
@@ -43,16 +45,16 @@ def registered(count):
         [(f"{i:05}", f"Product {i:05}", "K:\\A") for i in range(count)])
 
 
-def measure(reps):
+def measure(reps, many):
     wineharness.start(WORK, WIN32)
     try:
         wineharness.clear_drive(WORK)
         kapfixtures.make_host(wineharness.drive(WORK), "A", {})
         os.makedirs(os.path.join(wineharness.drive(WORK), "kit"), exist_ok=True)
-        runs = {"minimal": [], "1 product": [], "5,000 products": []}
         setups = {"minimal": (registered(0), "bench_minimal.exe", ["ok", "ok"]),
                   "1 product": (registered(1), "KapHdiInstaller.exe", ["cancel"]),
-                  "5,000 products": (registered(5000), "KapHdiInstaller.exe", ["cancel"])}
+                  f"{many:,} products": (registered(many), "KapHdiInstaller.exe", ["cancel"])}
+        runs = {name: [] for name in setups}
         order = list(setups)
         for rep in range(reps):
             for name in order[rep % 3:] + order[:rep % 3]:  # no case always runs first
@@ -64,6 +66,7 @@ def measure(reps):
 
 def report(runs, reps):
     med = {k: statistics.median(v) for k, v in runs.items()}
+    many = list(runs)[2]
     size_installer = os.path.getsize(os.path.join(WIN32, "KapHdiInstaller.exe"))
     size_minimal = os.path.getsize(os.path.join(WIN32, "bench_minimal.exe"))
     print(f"size: installer {size_installer} bytes, minimal {size_minimal} bytes, "
@@ -72,11 +75,10 @@ def report(runs, reps):
         print(f"first dialog, {k}: median {med[k]:.1f} ms of {reps} "
               f"({', '.join(f'{x:.0f}' for x in v)})")
     print(f"installer (1 product) / minimal: {med['1 product'] / med['minimal']:.2f} (goal <= 1.1)")
-    print(f"5,000 products / 1 product: {med['5,000 products'] / med['1 product']:.2f} "
-          "(goal <= 1.5)")
+    print(f"{many} / 1 product: {med[many] / med['1 product']:.2f} (goal <= 1.5)")
 
 
-def in_guest(args):
+def in_guest(args, reps):
     """The same runs inside the QEMU guest, which has no compiler: the
     programs built here go with it."""
     print("startup: " + vm.describe(*vm.mode()), flush=True)
@@ -85,19 +87,21 @@ def in_guest(args):
         vm.start(WORK, WIN32, os.path.join(WORK, "libcache"), [])
         return vm.request(WORK, vm.guest_python(
             ["bench/startup.py"] + args,
-            {"KAP_BENCH_WORK": vm.GUEST_WORK, "KAP_WIN32_DIR": vm.GUEST_WIN32}), timeout=3000)
+            {"KAP_BENCH_WORK": vm.GUEST_WORK, "KAP_WIN32_DIR": vm.GUEST_WIN32}),
+            timeout=600 * (reps + 1))  # a repetition takes 2.5 minutes there, alone
     finally:
         vm.stop(WORK)
 
 
 def main(args):
-    reps = 1 if args == ["--quick"] else int(args[0]) if args else 11
+    quick = args == ["--quick"]
+    reps = 1 if quick else int(args[0]) if args else 11
     if not os.environ.get("KAP_E2E_GUEST"):
         subprocess.run(["cmake", "--build", WIN32, "--target", "KapHdiInstaller",
                         "bench_minimal", "dlgdriver"], check=True, stdout=subprocess.DEVNULL)
         if vm.mode()[0] == "emulated":
-            return in_guest(args)
-    report(measure(reps), reps)
+            return in_guest(args, reps)
+    report(measure(reps, 50 if quick else 5000), reps)
     return 0
 
 
