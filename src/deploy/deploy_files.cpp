@@ -26,14 +26,10 @@ static KitMatches last_matches;
 
 static const KitMatches &kit_matches(const char *package_folder) {
     if (strcmp(last_matches.package_folder, package_folder) != 0) {
-        for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
-            const char *pattern = deploy_steps[i].pattern;
-            char search_path[MAX_PATH];
+        for (int i = 0; i < DEPLOY_STEP_COUNT; ++i)
             last_matches.found[i] =
-                concat_bounded(search_path, MAX_PATH, package_folder, "\\", pattern) &&
-                find_first_match(search_path, pattern, last_matches.names[i],
+                find_first_match(package_folder, deploy_steps[i].pattern, last_matches.names[i],
                                  &last_matches.attributes[i]);
-        }
         concat_bounded(last_matches.package_folder, MAX_PATH, package_folder);
     }
     return last_matches;

@@ -40,7 +40,7 @@ int deploy_driver_files(const char *package_folder, const char *driver_folder,
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
         const DeployStep &step = deploy_steps[i];
         runs[i] = deploy_step_runs(step, run_host_release);
-        found[i] = runs[i] && find_first_match(step.pattern, step.pattern, names[i], nullptr);
+        found[i] = runs[i] && find_first_match(nullptr, step.pattern, names[i], nullptr);
         if (runs[i] && step.required && !found[i]) {
             deploy_error(step.missing_message);
             return 0;

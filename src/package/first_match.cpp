@@ -4,8 +4,15 @@
 #include "../control/text.h"
 #include "deploy_steps.h"
 
-bool find_first_match(const char *search_path, const char *pattern, char name[MAX_PATH],
+bool find_first_match(const char *folder, const char *pattern, char name[MAX_PATH],
                       DWORD *attributes) {
+    char in_folder[MAX_PATH];
+    const char *search_path = pattern;
+    if (folder != nullptr) {
+        if (!concat_bounded(in_folder, MAX_PATH, folder, "\\", pattern))
+            return false;
+        search_path = in_folder;
+    }
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(search_path, &found);
     if (search == INVALID_HANDLE_VALUE)

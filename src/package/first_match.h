@@ -3,9 +3,9 @@
 
 #include "../control/platform.h"
 
-// The first entry of search_path (a pattern, alone or after a folder) whose
-// long name really matches pattern: FindFirstFileA also matches 8.3 short
-// names, so "*.hdi" finds "y.hdi_old". False when none does or the name does
-// not fit; attributes, when given, are the entry's.
-bool find_first_match(const char *search_path, const char *pattern, char name[MAX_PATH],
+// The first entry of folder (nullptr: the current folder) whose long name
+// really matches pattern: FindFirstFileA also matches 8.3 short names, so
+// "*.hdi" finds "y.hdi_old". False when none does or a path does not fit;
+// attributes, when given, are the entry's.
+bool find_first_match(const char *folder, const char *pattern, char name[MAX_PATH],
                       DWORD *attributes);
