@@ -3,78 +3,102 @@
 static const char cannot_open_hif[] = "the installer cannot open its kap.hif and stops";
 static const char ddk_refusal[] = "the installer refuses the driver with its DDK message";
 
+const char help_consequence[] =
+    "the user is told \"%s\", and the install still ends with \"Success !\"";
+const char unread_consequence[] =
+    "the installer never reads this name, but unpacking or copying the kit on Windows may fail "
+    "on it";
+
+// Severities for a required name, a help file and a name never read.
+#define REQUIRED_ONLY {SEVERITY_ERROR, SEVERITY_NONE, SEVERITY_NONE}
+#define BY_STEP {SEVERITY_ERROR, SEVERITY_WARNING, SEVERITY_NONE}
+#define ANY_NAME {SEVERITY_ERROR, SEVERITY_WARNING, SEVERITY_WARNING}
+#define WARNING_ONLY {SEVERITY_WARNING, SEVERITY_WARNING, SEVERITY_NONE}
+#define WARNING_ANY_NAME {SEVERITY_WARNING, SEVERITY_WARNING, SEVERITY_WARNING}
+
 constexpr FindingKindRow finding_kinds[KIT_FINDING_KINDS] = {
-    {KIT_FOLDER_MISSING, SEVERITY_ERROR, "folder-missing", "the folder is missing", cannot_open_hif,
+    {KIT_FOLDER_MISSING, REQUIRED_ONLY, "folder-missing", "the folder is missing", cannot_open_hif,
      STEP_MESSAGE_NONE},
-    {KIT_FOLDER_NOT_A_FOLDER, SEVERITY_ERROR, "folder-not-a-folder",
+    {KIT_FOLDER_NOT_A_FOLDER, REQUIRED_ONLY, "folder-not-a-folder",
      "a file stands where the folder should be", cannot_open_hif, STEP_MESSAGE_NONE},
-    {KIT_FOLDER_UNREADABLE, SEVERITY_ERROR, "folder-unreadable", "the folder cannot be read",
+    {KIT_FOLDER_UNREADABLE, REQUIRED_ONLY, "folder-unreadable", "the folder cannot be read",
      "nothing in it can be installed", STEP_MESSAGE_NONE},
-    {KIT_HIF_MISSING, SEVERITY_ERROR, "hif-missing", "there is no kap.hif", cannot_open_hif,
+    {KIT_HIF_MISSING, REQUIRED_ONLY, "hif-missing", "there is no kap.hif", cannot_open_hif,
      STEP_MESSAGE_NONE},
-    {KIT_HIF_UNREADABLE, SEVERITY_ERROR, "hif-unreadable", "cannot be read", cannot_open_hif,
+    {KIT_HIF_UNREADABLE, REQUIRED_ONLY, "hif-unreadable", "cannot be read", cannot_open_hif,
      STEP_MESSAGE_NONE},
-    {KIT_LEVEL_MISSING, SEVERITY_ERROR, "level-missing", "has no heidiversion line",
+    {KIT_LEVEL_MISSING, REQUIRED_ONLY, "level-missing", "has no heidiversion line",
      "the installer stops, telling the user that information is missing in the HIF file",
      STEP_MESSAGE_NONE},
-    {KIT_LEVEL_ZERO, SEVERITY_ERROR, "level-zero", "the level reads as 0.0.0.0",
+    {KIT_LEVEL_ZERO, REQUIRED_ONLY, "level-zero", "the level reads as 0.0.0.0",
      "no host has it, so the installer refuses the driver everywhere with its DDK message",
      STEP_MESSAGE_NONE},
-    {KIT_MINOR_MISMATCH, SEVERITY_ERROR, "minor-mismatch", "the minor field is not the release's",
+    {KIT_LEVEL_MISREAD, REQUIRED_ONLY, "level-misread",
+     "the installer reads another level than the one written",
+     "the hosts the level was written for refuse the driver", STEP_MESSAGE_NONE},
+    {KIT_LEVEL_OF_OTHER_RELEASE, REQUIRED_ONLY, "level-of-other-release",
+     "the level is another release's", ddk_refusal, STEP_MESSAGE_NONE},
+    {KIT_LEVEL_OF_NO_RELEASE, REQUIRED_ONLY, "level-of-no-release", "the level is no release's",
      ddk_refusal, STEP_MESSAGE_NONE},
-    {KIT_LEVEL_OF_OTHER_RELEASE, SEVERITY_ERROR, "level-of-other-release",
-     "the level's major and minor fields are also another release's",
-     "a host accepts only its own major and minor fields, so the hosts of one of the two "
-     "releases refuse the driver with the DDK message",
-     STEP_MESSAGE_NONE},
-    {KIT_FILE_MISSING, SEVERITY_ERROR, "file-missing", "no file matches",
+    {KIT_FILE_MISSING, BY_STEP, "file-missing", "no file matches",
      "the installer stops with \"%s\"", STEP_MESSAGE_MISSING},
-    {KIT_FILE_UNREADABLE, SEVERITY_ERROR, "file-unreadable", "cannot be read",
+    {KIT_FILE_UNREADABLE, BY_STEP, "file-unreadable", "cannot be read",
      "the installer stops with \"%s\"", STEP_MESSAGE_COPY_FAILED},
-    {KIT_FILE_EMPTY, SEVERITY_ERROR, "file-empty", "is empty",
+    {KIT_FILE_EMPTY, REQUIRED_ONLY, "file-empty", "is empty",
      "the installer copies it and says \"Success !\", but no host can load it", STEP_MESSAGE_NONE},
-    {KIT_FOLDER_LIKE_FILE, SEVERITY_ERROR, "folder-named-like-file",
+    {KIT_NOT_LOADABLE, REQUIRED_ONLY, "not-loadable", "not a 32-bit Windows DLL",
+     "AutoCAD cannot load it, though the installer copies it and says \"Success !\"",
+     STEP_MESSAGE_NONE},
+    {KIT_FOLDER_LIKE_FILE, BY_STEP, "folder-named-like-file",
      "a folder whose name matches a copied pattern",
      "the installer takes the first match the file system lists, and when that is this folder, "
      "its copy fails with \"%s\"",
      STEP_MESSAGE_COPY_FAILED},
-    {KIT_NAME_REFUSED, SEVERITY_ERROR, "name-refused", "the name does not survive Windows",
+    {KIT_NAME_REFUSED, ANY_NAME, "name-refused", "the name does not survive Windows",
      "the file cannot be unpacked, found or copied under this name on a customer's PC",
-     STEP_MESSAGE_NONE},
-    {KIT_CASE_TWINS, SEVERITY_ERROR, "names-differ-in-case",
+     STEP_MESSAGE_COPY_FAILED},
+    {KIT_CASE_TWINS, ANY_NAME, "names-differ-in-case",
      "two names differ only in the case of letters",
      "Windows holds one of them only, and which one is left after unpacking is not known",
+     STEP_MESSAGE_COPY_FAILED},
+    {KIT_PATH_TOO_LONG, BY_STEP, "path-too-long", "the name is too long",
+     "no kit folder is short enough for the installer's 259-character paths",
+     STEP_MESSAGE_COPY_FAILED},
+    {KIT_LEVEL_LOOSE, {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE}, "level-loosely-written",
+     "the installer reads the level otherwise than it is written",
+     "the driver still installs where the level read fits, but the line does not say what it "
+     "seems to",
      STEP_MESSAGE_NONE},
-    {KIT_PATH_TOO_LONG, SEVERITY_ERROR, "path-too-long", "the name is too long",
-     "no kit folder is short enough for the installer's 259-character paths", STEP_MESSAGE_NONE},
-    {KIT_MAJOR_UNUSUAL, SEVERITY_WARNING, "major-unusual",
-     "the major field is not the release's host library digit",
-     "the installer accepts the driver only on a host whose library carries this major field, "
-     "which no host of the release is known to do",
-     STEP_MESSAGE_NONE},
-    {KIT_LEVEL_DIFFERS, SEVERITY_WARNING, "level-differs",
+    {KIT_LEVEL_DIFFERS, {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE}, "level-differs",
      "the level differs from the other languages'",
      "users of some languages are refused where others are not", STEP_MESSAGE_NONE},
-    {KIT_SEVERAL_MATCHES, SEVERITY_WARNING, "several-matches", "several files match one pattern",
+    {KIT_SEVERAL_MATCHES, WARNING_ONLY, "several-matches", "several files match one pattern",
      "the installer copies only one, and which one depends on the file system's order",
      STEP_MESSAGE_NONE},
-    {KIT_SHORT_NAME_MATCH, SEVERITY_WARNING, "short-name-match",
+    {KIT_SPARE_NOT_LOADABLE, {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE},
+     "spare-not-loadable", "not a 32-bit Windows DLL",
+     "NTFS lists another match first, but where the file system lists this one first (FAT, an "
+     "archive), the installer copies it and AutoCAD cannot load it",
+     STEP_MESSAGE_NONE},
+    {KIT_SHORT_NAME_MATCH, WARNING_ANY_NAME, "short-name-match",
      "Windows' short name of this file matches a copied pattern",
      "the installer skips it, but other tools would take it", STEP_MESSAGE_NONE},
-    {KIT_NAME_UNPORTABLE, SEVERITY_WARNING, "name-unportable", "the name does not survive Windows",
-     "the installer does not read this file, but unpacking the kit on Windows may fail on it",
+    {KIT_NAMES_FOLD, WARNING_ANY_NAME, "names-fold-together",
+     "Windows drops a last dot or space, so the two names are one",
+     "unpacking the kit on Windows merges the two or fails on one of them", STEP_MESSAGE_NONE},
+    {KIT_LINK, WARNING_ANY_NAME, "symbolic-link", "a symbolic link",
+     "an archive or a copy of the kit may carry the link rather than what it points to",
      STEP_MESSAGE_NONE},
-    {KIT_OPTIONAL_FILE_MISSING, SEVERITY_WARNING, "optional-file-missing", "no file matches",
-     "the user is told \"%s\"", STEP_MESSAGE_MISSING},
-    {KIT_OPTIONAL_FILE_UNREADABLE, SEVERITY_WARNING, "optional-file-unreadable", "cannot be read",
-     "the user is told \"%s\"", STEP_MESSAGE_COPY_FAILED},
-    {KIT_READ_ONLY, SEVERITY_WARNING, "read-only", "is read-only",
-     "the installed copy is not, but tools that update or remove the kit's files may fail on it",
-     STEP_MESSAGE_NONE},
-    {KIT_PATH_LONG, SEVERITY_WARNING, "path-long", "the name is long",
+    {KIT_PATH_LONG, WARNING_ONLY, "path-long", "the name is long",
      "the installer's 259-character paths reach it only from a short kit folder",
      STEP_MESSAGE_NONE},
 };
+
+#undef REQUIRED_ONLY
+#undef BY_STEP
+#undef ANY_NAME
+#undef WARNING_ONLY
+#undef WARNING_ANY_NAME
 
 // Row i describes kind i, and no kind is left without a row.
 static constexpr bool every_kind_has_its_row() {

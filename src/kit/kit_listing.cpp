@@ -19,8 +19,10 @@ KitEntry *add_kit_entry(KitListing *listing) {
     KitEntry *entry = &listing->entries[listing->count++];
     entry->name[0] = '\0';
     entry->kind = ENTRY_OTHER;
-    entry->read_only = false;
     entry->empty = false;
+    entry->link = false;
+    entry->error = 0;
+    entry->target[0] = '\0';
     return entry;
 }
 

@@ -2,7 +2,10 @@
 
 #include <string.h>
 
+#include "../package/compatibility.h"
 #include "../package/deploy_steps.h"
+#include "kit_hosts.h"
+#include "kit_levels.h"
 #include "kit_rules.h"
 
 const char *finding_code(FindingKind kind) {
@@ -61,6 +64,61 @@ static void name_trouble(const Finding &f, const char *name, char *out, size_t c
     }
 }
 
+static const char *writing_trouble(LevelWriting writing) {
+    switch (writing) {
+    case WRITTEN_DOTS:
+        return "dots stand where commas belong, and a number ends at its first dot";
+    case WRITTEN_QUOTE:
+        return "a quote is not part of a number, and a piece reads as the digits before it, or 0";
+    case WRITTEN_SIGN:
+        return "a sign is read, and -1 gives 65535";
+    case WRITTEN_TOO_LARGE:
+        return "a number above 65535 keeps only its low 16 bits";
+    case WRITTEN_OTHER:
+        return "a piece that is not a plain number reads as its leading digits, or 0";
+    case WRITTEN_FEW:
+        return "fewer than four numbers, and the missing ones read as 0";
+    case WRITTEN_EXTRA:
+        return "more than four numbers, and those after the fourth are not read";
+    case WRITTEN_PLAIN:
+        break;
+    }
+    return "";
+}
+
+static void image_trouble(const Finding &f, char *out, size_t cap) {
+    switch (static_cast<PeVerdict>(f.error)) {
+    case PE_NOT_AN_IMAGE:
+        snprintf(out, cap, "it has no Windows image headers (MZ, then PE)");
+        return;
+    case PE_OTHER_MACHINE:
+        if (f.number == 0x8664)
+            snprintf(out, cap, "it is built for 64-bit AMD64 processors");
+        else
+            snprintf(out, cap, "it is built for the machine type 0x%04x, not i386", f.number);
+        return;
+    case PE_NOT_A_DLL:
+        snprintf(out, cap, "it is a program (.exe), not a library");
+        return;
+    case PE_NOT_PE32:
+        snprintf(out, cap, "its optional header is not the 32-bit PE32 kind");
+        return;
+    case PE_CUT_SHORT:
+    case PE_LOADABLE:
+        break;
+    }
+    snprintf(out, cap, "it is cut short: its headers or sections reach past its end");
+}
+
+// The release's levels in a word: "8.1.*.*", or "6.*.*.*" for any minor.
+static void release_levels(int release, char *out, size_t cap) {
+    uint16_t minor = 0;
+    if (release_pinned_minor(release_at(release), &minor))
+        snprintf(out, cap, "%c.%u.*.*", release_library_digit(release_at(release)), minor);
+    else
+        snprintf(out, cap, "%c.*.*.*", release_library_digit(release_at(release)));
+}
+
 // What was found, with the finding's own details.
 static void finding_detail(const Finding &f, char *out, size_t cap) {
     char name[PATH_BUFFER_SIZE * 4];
@@ -68,15 +126,21 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
     char why[256] = "";
     escape_text(f.file, name, sizeof(name));
     escape_text(f.text, text, sizeof(text));
-    if (f.error != 0 && f.kind != KIT_NAME_REFUSED && f.kind != KIT_NAME_UNPORTABLE)
+    bool system_code = f.kind == KIT_FOLDER_UNREADABLE || f.kind == KIT_HIF_UNREADABLE ||
+                       f.kind == KIT_FILE_UNREADABLE;
+    if (system_code && f.error > 0)
         describe_walk_error(f.error, why, sizeof(why));
     const char *pattern = f.step >= 0 ? deploy_steps[f.step].pattern : "";
     const char *release = f.release >= 0 ? release_folder_names[f.release] : "";
     const FourPartVersion &l = f.level;
     const FourPartVersion &o = f.other_level;
+    char level[32];
+    snprintf(level, sizeof(level), "%u.%u.%u.%u", l.major, l.minor, l.build, l.revision);
     char line[PATH_BUFFER_SIZE * 4 + 64];
-    snprintf(line, sizeof(line), "heidiversion line \"%s\" gives %u.%u.%u.%u", text, l.major,
-             l.minor, l.build, l.revision);
+    snprintf(line, sizeof(line), "heidiversion line \"%s\" gives %s", text, level);
+    char levels[32] = "";
+    if (f.release >= 0)
+        release_levels(f.release, levels, sizeof(levels));
     switch (f.kind) {
     case KIT_FOLDER_UNREADABLE:
         snprintf(out, cap,
@@ -87,9 +151,8 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
         return;
     case KIT_HIF_UNREADABLE:
     case KIT_FILE_UNREADABLE:
-    case KIT_OPTIONAL_FILE_UNREADABLE:
         snprintf(out, cap, "cannot be read (%s)",
-                 f.error != 0 ? why : "not a plain file: a folder, a device, or a broken link");
+                 f.error > 0 ? why : "not a plain file: a folder, a device, or a broken link");
         return;
     case KIT_LEVEL_MISSING:
         if (f.text[0] == '\0')
@@ -99,22 +162,41 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
     case KIT_LEVEL_ZERO:
         snprintf(out, cap, "%s (empty or missing numbers read as 0)", line);
         return;
-    case KIT_MINOR_MISMATCH:
-        snprintf(out, cap, "%s, whose minor field %u no %s host has (every one has %d)", line,
-                 l.minor, release, f.number);
+    case KIT_LEVEL_MISREAD:
+    case KIT_LEVEL_LOOSE: {
+        LevelWriting writing = static_cast<LevelWriting>(f.error);
+        bool known = writing == WRITTEN_DOTS || writing == WRITTEN_QUOTE || writing == WRITTEN_OTHER;
+        char written[64] = "";
+        if (known)
+            snprintf(written, sizeof(written), ", not the %u.%u.%u.%u written", o.major, o.minor,
+                     o.build, o.revision);
+        const char *verdict = f.kind == KIT_LEVEL_LOOSE ? ""
+                              : known && judge_driver_level(l, o) == DRIVER_BUILD_DIFFERS
+                                  ? "; its hosts refuse it without a word, as its build differs"
+                                  : "; its hosts refuse it";
+        snprintf(out, cap, "heidiversion line \"%s\" reads as %s%s: %s%s", text, level, written,
+                 writing_trouble(writing), verdict);
         return;
+    }
     case KIT_LEVEL_OF_OTHER_RELEASE:
-        snprintf(out, cap, "%s, whose major and minor fields %u.%u the %s column also has", line,
-                 l.major, l.minor, release_folder_names[f.number]);
+        snprintf(out, cap, "%s: %s is an %s level; no %s host accepts it (its levels are %s)", line,
+                 level, release_folder_names[f.number], release, levels);
         return;
-    case KIT_MAJOR_UNUSUAL:
-        snprintf(out, cap, "%s, but every %s host's library hcreg%d.dll has the major field %d",
-                 line, release, f.number, f.number);
+    case KIT_LEVEL_OF_NO_RELEASE:
+        snprintf(out, cap, "%s: %s is no release's level; no %s host accepts it (its levels are %s)",
+                 line, level, release, levels);
         return;
     case KIT_LEVEL_DIFFERS:
         snprintf(out, cap, "%s, not the %u.%u.%u.%u of %d languages' %s folders", line, o.major,
                  o.minor, o.build, o.revision, f.number, release);
         return;
+    case KIT_NOT_LOADABLE:
+    case KIT_SPARE_NOT_LOADABLE: {
+        char trouble[128];
+        image_trouble(f, trouble, sizeof(trouble));
+        snprintf(out, cap, "not a 32-bit Windows DLL (%s)", trouble);
+        return;
+    }
     case KIT_FOLDER_LIKE_FILE:
     case KIT_SHORT_NAME_MATCH:
         snprintf(out, cap, "%s (%s)", finding_kinds[f.kind].meaning, pattern);
@@ -123,11 +205,19 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
         snprintf(out, cap, "one of %d files matching %s", f.number, pattern);
         return;
     case KIT_NAME_REFUSED:
-    case KIT_NAME_UNPORTABLE:
         name_trouble(f, name, out, cap);
         return;
     case KIT_CASE_TWINS:
         snprintf(out, cap, "\"%s\" and \"%s\" differ only in the case of letters", name, text);
+        return;
+    case KIT_NAMES_FOLD:
+        snprintf(out, cap, "\"%s\" and \"%s\" are one name to Windows, which drops a last dot or space",
+                 name, text);
+        return;
+    case KIT_LINK:
+        if (f.text[0] == '\0')
+            break;
+        snprintf(out, cap, "a symbolic link to \"%s\"", text);
         return;
     case KIT_PATH_LONG:
         snprintf(out, cap, "the kit must sit in a folder whose path has at most %d characters",
@@ -146,11 +236,18 @@ void finding_reason(const Finding &f, char *out, size_t cap) {
         first_line(said, sizeof(said),
                    row.quoted == STEP_MESSAGE_MISSING ? deploy_steps[f.step].missing_message
                                                       : deploy_steps[f.step].copy_failed_message);
+    // A help file's trouble ends in a message and a success; an unread
+    // name's trouble is only the unpacking's.
+    const char *installer = row.installer;
+    if (f.read_class == READ_HELP && row.quoted != STEP_MESSAGE_NONE)
+        installer = help_consequence;
+    else if (f.read_class == READ_NEVER && (f.kind == KIT_NAME_REFUSED || f.kind == KIT_CASE_TWINS))
+        installer = unread_consequence;
     char detail[REASON_SIZE - 512];
     char then[512];
     finding_detail(f, detail, sizeof(detail));
     // The table's texts hold at most one %s, the step's message.
-    snprintf(then, sizeof(then), row.installer, said);
+    snprintf(then, sizeof(then), installer, said);
     snprintf(out, cap, "%s: %s", detail, then);
 }
 
@@ -175,7 +272,7 @@ static void print_place(FILE *out, const Finding &f, bool with_file) {
 }
 
 static const char *severity_word(const Finding &f) {
-    return is_error(f.kind) ? "error" : "warning";
+    return finding_severity(f) == SEVERITY_ERROR ? "error" : "warning";
 }
 
 // Columns of ten characters; the last one ends the line.
@@ -190,7 +287,37 @@ static const char *plural(int count) {
     return count == 1 ? "" : "s";
 }
 
-void print_kit_text(FILE *out, const char *kit, const KitReport &report) {
+// What the installer does in each language folder on each host asked about.
+static void print_hosts_text(FILE *out, const KitReport &report, const HostQuery *hosts,
+                             int host_count) {
+    for (int h = 0; h < host_count; ++h) {
+        const HostQuery &host = hosts[h];
+        fprintf(out, "\nOn a host whose hcreg%u.dll is %s (%s):\n", host.version.major, host.text,
+                release_folder_name(host.release));
+        for (int language = 0; language < LANGUAGE_COUNT; ++language) {
+            const char *message = nullptr;
+            HostOutcome outcome =
+                host_outcome(report, language, host.release, host.version, &message);
+            fprintf(out, "    %-10s%s", language_folder_table[language],
+                    host_outcome_word(outcome));
+            const FourPartVersion &level = report.runs[language][host.release - ACAD2000].level;
+            char said[PATH_BUFFER_SIZE] = "";
+            if (message != nullptr)
+                first_line(said, sizeof(said), message);
+            if (outcome == HOST_REFUSED)
+                fputs(": the DDK message", out);
+            else if (outcome == HOST_REFUSED_SILENTLY)
+                fprintf(out, ": the driver's build %u is not the host's %u, and nothing is said",
+                        level.build, host.version.build);
+            else if (outcome == HOST_FAILS)
+                fprintf(out, ": \"%s\"", said);
+            fputc('\n', out);
+        }
+    }
+}
+
+void print_kit_text(FILE *out, const char *kit, const KitReport &report, const HostQuery *hosts,
+                    int host_count) {
     fputs("Kit ", out);
     print_plain(out, kit);
     fprintf(out, ": %d folders checked, %d error%s, %d warning%s\n\n%-10s", report.folders_checked,
@@ -203,6 +330,7 @@ void print_kit_text(FILE *out, const char *kit, const KitReport &report) {
             print_column(out, release, mark_words[report.marks[language][release]]);
     }
     fputs("(ok: nothing found; warning, ERROR: see below; -: not offered for this release)\n", out);
+    print_hosts_text(out, report, hosts, host_count);
     for (int i = 0; i < report.count; ++i) {
         const Finding &f = report.findings[i];
         char reason[REASON_SIZE];
@@ -241,7 +369,27 @@ void print_kit_json_failure(FILE *out, const char *kit, const char *reason) {
     fputs("\n}\n", out);
 }
 
-void print_kit_json(FILE *out, const KitReport &report) {
+static void print_hosts_json(FILE *out, const KitReport &report, const HostQuery *hosts,
+                             int host_count) {
+    fputs("  \"hosts\": [", out);
+    for (int h = 0; h < host_count; ++h) {
+        fprintf(out, "%s\n    {\"version\": ", h == 0 ? "" : ",");
+        print_json_string(out, hosts[h].text);
+        fprintf(out, ", \"release\": \"%s\", \"languages\": {",
+                release_folder_name(hosts[h].release));
+        for (int language = 0; language < LANGUAGE_COUNT; ++language) {
+            const char *message = nullptr;
+            HostOutcome outcome =
+                host_outcome(report, language, hosts[h].release, hosts[h].version, &message);
+            fprintf(out, "%s\"%s\": \"%s\"", language == 0 ? "" : ", ",
+                    language_folder_table[language], host_outcome_word(outcome));
+        }
+        fputs("}}", out);
+    }
+    fputs(host_count > 0 ? "\n  ],\n" : "],\n", out);
+}
+
+void print_kit_json(FILE *out, const KitReport &report, const HostQuery *hosts, int host_count) {
     fprintf(out, "{\n  \"folders_checked\": %d,\n  \"errors\": %d,\n  \"warnings\": %d,\n",
             report.folders_checked, report.errors, report.warnings);
     fputs("  \"releases\": [", out);
@@ -256,7 +404,9 @@ void print_kit_json(FILE *out, const KitReport &report) {
                     mark_json[report.marks[language][release]]);
         fputs("]", out);
     }
-    fputs("\n  },\n  \"findings\": [", out);
+    fputs("\n  },\n", out);
+    print_hosts_json(out, report, hosts, host_count);
+    fputs("  \"findings\": [", out);
     for (int i = 0; i < report.count; ++i) {
         const Finding &f = report.findings[i];
         char reason[REASON_SIZE];

@@ -16,9 +16,17 @@ enum { REASON_SIZE = 4096 };
 // The reason in a kit builder's words.
 void finding_reason(const Finding &finding, char *out, size_t cap);
 
-void print_kit_text(FILE *out, const char *kit, const KitReport &report);
+// A host version asked about with --host, and the release it classifies as.
+struct HostQuery {
+    const char *text;
+    FourPartVersion version;
+    HostRelease release;
+};
 
-void print_kit_json(FILE *out, const KitReport &report);
+void print_kit_text(FILE *out, const char *kit, const KitReport &report, const HostQuery *hosts,
+                    int host_count);
+
+void print_kit_json(FILE *out, const KitReport &report, const HostQuery *hosts, int host_count);
 
 // One JSON object for a kit that could not be checked: the kit and why.
 void print_kit_json_failure(FILE *out, const char *kit, const char *reason);

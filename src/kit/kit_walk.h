@@ -17,8 +17,10 @@ enum EntryKind {
 struct KitEntry {
     char name[PATH_BUFFER_SIZE];
     EntryKind kind;
-    bool read_only; // what Windows shows as the read-only attribute
-    bool empty;     // a file of no bytes
+    bool empty;                    // a file of no bytes
+    bool link;                     // a symbolic link (on Windows any reparse point)
+    int error;                     // ENTRY_OTHER: the system's code when it could not be looked at
+    char target[PATH_BUFFER_SIZE]; // where a link points, when the system tells
 };
 
 struct KitListing {

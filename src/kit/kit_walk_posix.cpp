@@ -25,27 +25,39 @@ static FolderState folder_state_of(int error) {
                               : FOLDER_UNREADABLE;
 }
 
-// Links are described by what they point to, as Windows shows them; stat
-// gives up on a loop or a broken link, which then read as entries that
-// cannot be read. Only names the installer reads need their attributes:
-// for the rest the listing's own type is enough, which keeps a kit of
-// half a million files quick. False when the folder cannot be searched.
+// Links are described by what they point to, as Windows shows them, and
+// marked as links; stat gives up on a loop or a broken link, which then
+// read as entries that cannot be read. Only names the installer reads need
+// their attributes: for the rest the listing's own type is enough, which
+// keeps a kit of half a million files quick. False when the folder cannot
+// be searched.
 static bool describe_entry(int folder, unsigned char type, KitEntry *entry) {
     if ((type == DT_REG || type == DT_DIR) && !kit_reads_name(entry->name)) {
         entry->kind = type == DT_REG ? ENTRY_FILE : ENTRY_FOLDER;
         return true;
     }
     struct stat st;
-    if (fstatat(folder, entry->name, &st, 0) != 0)
-        return errno != EACCES;
+    if (type == DT_LNK || type == DT_UNKNOWN) {
+        if (fstatat(folder, entry->name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno != EACCES;
+        entry->link = S_ISLNK(st.st_mode);
+        ssize_t len = entry->link ? readlinkat(folder, entry->name, entry->target,
+                                               sizeof(entry->target) - 1)
+                                  : 0;
+        entry->target[len > 0 ? len : 0] = '\0';
+    }
+    if (fstatat(folder, entry->name, &st, 0) != 0) {
+        // A link into a folder this account may not search is one entry
+        // that cannot be read; any other entry, the folder itself.
+        if (errno == EACCES && !entry->link)
+            return false;
+        entry->kind = ENTRY_OTHER;
+        entry->error = errno;
+        return true;
+    }
     entry->kind = S_ISREG(st.st_mode)   ? ENTRY_FILE
                   : S_ISDIR(st.st_mode) ? ENTRY_FOLDER
                                         : ENTRY_OTHER;
-    // Windows' attribute says "not to be written": a file nobody may read
-    // either is simply unreadable.
-    const mode_t write_bits = S_IWUSR | S_IWGRP | S_IWOTH;
-    const mode_t read_bits = S_IRUSR | S_IRGRP | S_IROTH;
-    entry->read_only = (st.st_mode & write_bits) == 0 && (st.st_mode & read_bits) != 0;
     entry->empty = entry->kind == ENTRY_FILE && st.st_size == 0;
     return true;
 }

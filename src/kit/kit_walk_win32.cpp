@@ -56,7 +56,7 @@ FolderState list_kit_folder(const KitRoot &kit, const char *relative, KitListing
         if (ok) {
             bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             entry->kind = folder ? ENTRY_FOLDER : ENTRY_FILE;
-            entry->read_only = !folder && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+            entry->link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             entry->empty = !folder && found.nFileSizeHigh == 0 && found.nFileSizeLow == 0;
         }
     } while (ok && FindNextFileA(search, &found));

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (entry == nullptr || len == 0)
             break;
         entry->kind = static_cast<EntryKind>(data[at] % 3);
-        entry->read_only = (data[at] & 4) != 0;
+        entry->link = (data[at] & 4) != 0;
         entry->empty = (data[at] & 8) != 0;
         size_t name_len = len - 1 < PATH_BUFFER_SIZE - 1 ? len - 1 : PATH_BUFFER_SIZE - 1;
         memcpy(entry->name, text + at + 1, name_len);
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sort_kit_listing(&listing);
     int language = data[0] % LANGUAGE_COUNT;
     int release = data[0] % RELEASE_COUNT;
-    judge_listing(listing, language, release, &report);
+    judge_listing(listing, nullptr, language, release, &report);
     FILE *hif = fmemopen(const_cast<uint8_t *>(data), size, "rb");
     if (hif != nullptr) {
         uint16_t values[HIF_VALUE_COUNT] = {0, 0, 0, 0};
@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     finish_kit_report(&report);
     FILE *sink = fopen("/dev/null", "w");
     if (sink != nullptr) {
-        print_kit_text(sink, "kit", report);
-        print_kit_json(sink, report);
+        print_kit_text(sink, "kit", report, nullptr, 0);
+        print_kit_json(sink, report, nullptr, 0);
         fclose(sink);
     }
     free_kit_listing(&listing);

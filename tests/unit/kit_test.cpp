@@ -12,8 +12,11 @@
 
 #include "kit/kapkit.h"
 #include "kit/kit_check.h"
+#include "kit/kit_hosts.h"
+#include "kit/kit_levels.h"
 #include "kit/kit_report.h"
 #include "kit/kit_rules.h"
+#include "kit/pe_image.h"
 
 namespace fs = std::filesystem;
 
@@ -24,6 +27,43 @@ static const char *const sample_levels[RELEASE_COUNT] = {"6,0,0,0", "7,0,0,0", "
 
 static void write_file(const fs::path &path, const std::string &content) {
     std::ofstream(path, std::ios::binary) << content;
+}
+
+// A PE image of our own making, one section holding the tag: by default a
+// 32-bit x86 DLL, as AutoCAD loads its drivers and resource libraries.
+static std::string tiny_image(const std::string &tag, unsigned machine = 0x14c,
+                              unsigned flags = 0x2102, unsigned magic = 0x10b) {
+    std::string image(0x400, '\0');
+    auto put = [&](size_t at, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            image[at + i] = static_cast<char>((value >> (8 * i)) & 0xff);
+    };
+    image.replace(0, 2, "MZ");
+    put(0x3c, 0x40, 4);
+    image.replace(0x40, 2, "PE");
+    put(0x44, machine, 2);
+    put(0x46, 1, 2);    // one section
+    put(0x54, 0xe0, 2); // the optional header's size
+    put(0x56, flags, 2);
+    const size_t optional = 0x58;
+    put(optional, magic, 2);
+    put(optional + 28, 0x10000000, 4); // image base
+    put(optional + 32, 0x1000, 4);     // section alignment
+    put(optional + 36, 0x200, 4);      // file alignment
+    put(optional + 48, 4, 2);          // subsystem version 4.0
+    put(optional + 56, 0x2000, 4);     // size of image
+    put(optional + 60, 0x200, 4);      // size of headers
+    put(optional + 68, 2, 2);          // Windows GUI
+    put(optional + 92, 16, 4);         // data directories
+    const size_t section = optional + 0xe0;
+    image.replace(section, 6, ".rdata");
+    put(section + 8, 0x200, 4);
+    put(section + 12, 0x1000, 4);
+    put(section + 16, 0x200, 4); // raw size
+    put(section + 20, 0x200, 4); // raw data at
+    put(section + 36, 0x40000040, 4);
+    image.replace(0x200, tag.size() < 0x200 ? tag.size() : 0x200, tag);
+    return image;
 }
 
 static std::string make_sample_kit() {
@@ -38,12 +78,12 @@ static std::string make_sample_kit() {
             std::string level = sample_levels[r];
             write_file(folder / "kap.hif",
                        "[Kap]\nname=Kap HDI driver\nheidiversion=" + level + "\n");
-            write_file(folder / "kapvl.hdi", "hdi driver " + level + "\n");
+            write_file(folder / "kapvl.hdi", tiny_image("hdi driver " + level));
             write_file(folder / "kapvl.drc", "drc " + level + "\n");
             write_file(folder / "kapvl.hlp", "help\n");
             write_file(folder / "kapvl.cnt", "contents\n");
             if (r >= ACAD2004 - ACAD2000)
-                write_file(folder / "kapvl.dll", "resource library " + level + "\n");
+                write_file(folder / "kapvl.dll", tiny_image("resource library " + level));
         }
     }
     return kit.string();
@@ -68,7 +108,9 @@ static std::vector<std::string> findings_of(const std::string &kit) {
     check_kit(kit.c_str(), &report, nullptr);
     std::vector<std::string> found;
     for (int i = 0; i < report.count; ++i)
-        found.push_back(std::string(is_error(report.findings[i].kind) ? "error " : "warning ") +
+        found.push_back(std::string(finding_severity(report.findings[i]) == SEVERITY_ERROR
+                                        ? "error "
+                                        : "warning ") +
                         finding_code(report.findings[i].kind) + " " + place(report.findings[i]));
     free_kit_report(&report);
     return found;
@@ -118,6 +160,14 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
     auto rename_driver = [](const std::string &k, const std::string &name) {
         fs::rename(at(k, "English/ACAD2005/kapvl.hdi"), at(k, "English/ACAD2005") / name);
     };
+    auto level_row = [](const char *folder, const char *line) {
+        return [folder, line](const std::string &k) {
+            hif(k, folder, std::string("heidiversion=") + line + "\n");
+        };
+    };
+    auto library = [](const char *folder, const char *name, std::string bytes) {
+        return [folder, name, bytes](const std::string &k) { write_file(at(k, folder) / name, bytes); };
+    };
     std::vector<std::string> flood = {"warning several-matches English/ACAD2005/kapvl.hdi"};
     for (int i = 0; i < FINDINGS_SHOWN_PER_FOLDER - 1; ++i)
         flood.push_back("warning several-matches English/ACAD2005/s" + std::to_string(10 + i) +
@@ -145,7 +195,8 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
              fs::remove_all(at(k, "English/ACAD2004"));
              fs::create_symlink("ACAD2004", at(k, "English/ACAD2004"));
          },
-         {"error folder-unreadable English/ACAD2004"}},
+         {"error folder-unreadable English/ACAD2004",
+          "warning symbolic-link English/ACAD2004/ACAD2004"}},
         {"no kap.hif",
          [](const std::string &k) { fs::remove(at(k, "English/ACAD2005/kap.hif")); },
          {"error hif-missing English/ACAD2005/kap.hif"}},
@@ -158,26 +209,73 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
         {"no heidiversion line",
          [](const std::string &k) { hif(k, "Deutsch/ACAD2002", "[Kap]\nversion=7,1,0,0\n"); },
          {"error level-missing Deutsch/ACAD2002/kap.hif"}},
-        {"a minor field the release never has",
-         [](const std::string &k) { hif(k, "English/ACAD2005", "heidiversion=8,3,0,0\n"); },
-         {"error minor-mismatch English/ACAD2005/kap.hif",
+        // A level is wrong only in the folder of the release it does not fit.
+        {"a minor field no release has",
+         level_row("English/ACAD2005", "8,3,0,0"),
+         {"error level-of-no-release English/ACAD2005/kap.hif",
           "warning level-differs English/ACAD2005/kap.hif"}},
-        {"a smaller minor field, the one of the ACAD2005 column",
-         [](const std::string &k) { hif(k, "English/ACAD2006", "heidiversion=8,1,5,0\n"); },
-         joined({{"error minor-mismatch English/ACAD2006/kap.hif",
-                  "warning level-differs English/ACAD2006/kap.hif",
-                  "error level-of-other-release English/ACAD2006/kap.hif"},
-                 in_every("error level-of-other-release", 4, "kap.hif")})},
+        {"the ACAD2006 level in one ACAD2005 folder",
+         level_row("Deutsch/ACAD2005", "8,2,5,2"),
+         {"error level-of-other-release Deutsch/ACAD2005/kap.hif",
+          "warning level-differs Deutsch/ACAD2005/kap.hif"}},
+        {"the ACAD2005 level in one ACAD2006 folder",
+         level_row("English/ACAD2006", "8,1,5,0"),
+         {"error level-of-other-release English/ACAD2006/kap.hif",
+          "warning level-differs English/ACAD2006/kap.hif"}},
+        {"a major no ACAD2006 host has", level_row("English/ACAD2006", "9,2,3,10"),
+         {"error level-of-no-release English/ACAD2006/kap.hif",
+          "warning level-differs English/ACAD2006/kap.hif"}},
         {"the 2007 build in every ACAD2004 folder",
          [](const std::string &k) { set_level(k, 3, "9,0,12,0"); },
+         in_every("error level-of-other-release", 3, "kap.hif")},
+        {"the ACAD2004 and ACAD2007 folders swapped",
+         [](const std::string &k) {
+             set_level(k, 3, "9,0,0,0");
+             set_level(k, 6, "8,0,0,0");
+         },
          joined({in_every("error level-of-other-release", 3, "kap.hif"),
-                 in_every("warning major-unusual", 3, "kap.hif"),
                  in_every("error level-of-other-release", 6, "kap.hif")})},
         {"the 2000i build in every ACAD2000 folder",
          [](const std::string &k) { set_level(k, 0, "7,0,0,0"); },
-         joined({in_every("error level-of-other-release", 0, "kap.hif"),
-                 in_every("warning major-unusual", 0, "kap.hif"),
-                 in_every("error level-of-other-release", 1, "kap.hif")})},
+         in_every("error level-of-other-release", 0, "kap.hif")},
+        {"a level of no release in every ACAD2000 folder",
+         [](const std::string &k) { set_level(k, 0, "7,2,2,3"); },
+         in_every("error level-of-no-release", 0, "kap.hif")},
+        {"a tie between two levels goes to the earlier language's",
+         [](const std::string &k) {
+             for (int language = 0; language < 6; ++language)
+                 hif(k, (std::string(language_folder_table[language]) + "/ACAD2004").c_str(),
+                     "heidiversion=8,0,1,0\n");
+         },
+         {"warning level-differs Francais/ACAD2004/kap.hif",
+          "warning level-differs Italiano/ACAD2004/kap.hif",
+          "warning level-differs Japanese/ACAD2004/kap.hif",
+          "warning level-differs Magyar/ACAD2004/kap.hif",
+          "warning level-differs Polski/ACAD2004/kap.hif",
+          "warning level-differs Russkii/ACAD2004/kap.hif"}},
+        // A line the installer reads otherwise than it is written.
+        {"dots for commas: read as 8.0.0.0, refused without a word",
+         level_row("English/ACAD2004", "8.0.2.1"),
+         {"error level-misread English/ACAD2004/kap.hif"}},
+        {"two numbers: the build read as 0", level_row("English/ACAD2007", "9,0"),
+         {"error level-misread English/ACAD2007/kap.hif"}},
+        {"quotes: the major read as 0", level_row("English/ACAD2006", "\"8,2,3,10\""),
+         {"error level-misread English/ACAD2006/kap.hif",
+          "warning level-differs English/ACAD2006/kap.hif"}},
+        {"a sign: -1 read as 65535", level_row("English/ACAD2005", "8,1,0,-1"),
+         {"error level-misread English/ACAD2005/kap.hif",
+          "warning level-differs English/ACAD2005/kap.hif"}},
+        {"a sign in the minor field", level_row("English/ACAD2000", "6,-9,0,0"),
+         {"error level-misread English/ACAD2000/kap.hif",
+          "warning level-differs English/ACAD2000/kap.hif"}},
+        {"an empty piece", level_row("English/ACAD2005", "8,1,,0,0"),
+         {"warning level-loosely-written English/ACAD2005/kap.hif"}},
+        {"65537 wraps to the release's own minor", level_row("English/ACAD2005", "8,65537,0,0"),
+         {"warning level-loosely-written English/ACAD2005/kap.hif"}},
+        {"a fifth number", level_row("English/ACAD2005", "8,1,0,0,7"),
+         {"warning level-loosely-written English/ACAD2005/kap.hif"}},
+        {"blanks around the numbers read as written",
+         level_row("English/ACAD2005", " 8 , 1 ,0,\t0 "), {}},
         {"an empty level",
          [](const std::string &k) { hif(k, "English/ACAD2004", "heidiversion=\n"); },
          {"error level-zero English/ACAD2004/kap.hif"}},
@@ -198,11 +296,46 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
              fs::remove(at(k, "English/ACAD2005/kapvl.hdi"));
              fs::create_symlink("gone.hdi", at(k, "English/ACAD2005/kapvl.hdi"));
          },
-         {"error file-unreadable English/ACAD2005/kapvl.hdi"}},
+         {"error file-unreadable English/ACAD2005/kapvl.hdi",
+          "warning symbolic-link English/ACAD2005/kapvl.hdi"}},
         {"two drivers",
-         [](const std::string &k) { write_file(at(k, "Deutsch/ACAD2004/old.HDI"), "x"); },
+         [](const std::string &k) {
+             write_file(at(k, "Deutsch/ACAD2004/old.HDI"), tiny_image("old"));
+         },
          {"warning several-matches Deutsch/ACAD2004/kapvl.hdi",
           "warning several-matches Deutsch/ACAD2004/old.HDI"}},
+        // What AutoCAD loads must be a 32-bit x86 DLL, judged in NTFS's order.
+        {"a 64-bit resource library",
+         library("English/ACAD2005", "kapvl.dll", tiny_image("x64", 0x8664, 0x2022, 0x20b)),
+         {"error not-loadable English/ACAD2005/kapvl.dll"}},
+        {"a 32-bit program as the driver",
+         library("English/ACAD2005", "kapvl.hdi", tiny_image("exe", 0x14c, 0x0102)),
+         {"error not-loadable English/ACAD2005/kapvl.hdi"}},
+        {"a driver cut after 100 bytes",
+         library("English/ACAD2005", "kapvl.hdi", tiny_image("cut").substr(0, 100)),
+         {"error not-loadable English/ACAD2005/kapvl.hdi"}},
+        {"a driver whose section runs past its end",
+         library("English/ACAD2005", "kapvl.hdi", tiny_image("cut").substr(0, 0x300)),
+         {"error not-loadable English/ACAD2005/kapvl.hdi"}},
+        {"a text file and a 1-byte file as driver and library",
+         [](const std::string &k) {
+             write_file(at(k, "English/ACAD2006/kapvl.hdi"), "hdi driver 8,2,0,0\n");
+             write_file(at(k, "English/ACAD2006/kapvl.dll"), "M");
+         },
+         {"error not-loadable English/ACAD2006/kapvl.dll",
+          "error not-loadable English/ACAD2006/kapvl.hdi"}},
+        {"a Mac's ._ file lists first",
+         library("English/ACAD2005", "._kapvl.hdi", std::string("\0\5\x16\7", 4) + "Mac"),
+         {"error not-loadable English/ACAD2005/._kapvl.hdi",
+          "warning several-matches English/ACAD2005/._kapvl.hdi",
+          "warning several-matches English/ACAD2005/kapvl.hdi"}},
+        {"a spare that is no DLL, listed after the driver",
+         library("English/ACAD2005", "zz.hdi", "not a driver"),
+         {"warning spare-not-loadable English/ACAD2005/zz.hdi",
+          "warning several-matches English/ACAD2005/kapvl.hdi",
+          "warning several-matches English/ACAD2005/zz.hdi"}},
+        {"before ACAD2004 a *.dll is not copied",
+         library("English/ACAD2002", "notes.dll", "text"), {}},
         {"a name only the short name matches",
          [](const std::string &k) { write_file(at(k, "Deutsch/ACAD2004/x.hdi_old"), "x"); },
          {"warning short-name-match Deutsch/ACAD2004/x.hdi_old"}},
@@ -222,25 +355,60 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
          },
          {"error file-empty Deutsch/ACAD2005/kapvl.dll",
           "error file-empty Deutsch/ACAD2005/kapvl.hdi"}},
-        {"names Windows cannot hold, in files the installer copies",
+        {"names Windows cannot hold, in files the installer copies; help files only warn",
          [](const std::string &k) {
              fs::path folder = at(k, "Japanese/ACAD2005");
              fs::rename(folder / "kapvl.hdi", folder / "kapv\xe9l.hdi");
              fs::rename(folder / "kapvl.drc", folder / "AUX.drc");
              fs::rename(folder / "kapvl.cnt", folder / "a\\b.cnt");
+             fs::rename(folder / "kapvl.hlp", folder / "aux.hlp");
          },
          {"error name-refused Japanese/ACAD2005/AUX.drc",
-          "error name-refused Japanese/ACAD2005/a\\b.cnt",
+          "warning name-refused Japanese/ACAD2005/a\\b.cnt",
+          "warning name-refused Japanese/ACAD2005/aux.hlp",
           "error name-refused Japanese/ACAD2005/kapv\xe9l.hdi"}},
         {"names Windows cannot hold, elsewhere",
          [](const std::string &k) {
              for (const char *name : {"read\x01me.txt", "notes.", "lpt1", "a:b.txt"})
                  write_file(at(k, "English/ACAD2000") / name, "x");
          },
-         {"warning name-unportable English/ACAD2000/a:b.txt",
-          "warning name-unportable English/ACAD2000/lpt1",
-          "warning name-unportable English/ACAD2000/notes.",
-          "warning name-unportable English/ACAD2000/read\x01me.txt"}},
+         {"warning name-refused English/ACAD2000/a:b.txt",
+          "warning name-refused English/ACAD2000/lpt1",
+          "warning name-refused English/ACAD2000/notes.",
+          "warning name-refused English/ACAD2000/read\x01me.txt"}},
+        {"a blank in a name is no refused byte",
+         [](const std::string &k) {
+             fs::rename(at(k, "English/ACAD2005/kapvl.hdi"), at(k, "English/ACAD2005/kap vl.hdi"));
+         },
+         {}},
+        {"help-file faults are warnings",
+         [](const std::string &k) {
+             fs::path folder = at(k, "Deutsch/ACAD2006");
+             fs::create_directory(folder / "old.hlp");
+             fs::rename(folder / "kapvl.hlp", folder / "KAPVL.HLP");
+             write_file(folder / "kapvl.hlp", "help\n");
+             write_file(folder / "kapvl_\xfc.cnt", "contents\n");
+             write_file(folder / "notes.txt", "a");
+             write_file(folder / "NOTES.TXT", "b");
+             write_file(folder / (std::string(236, 'h') + ".hlp"), "help\n");
+         },
+         {"warning folder-named-like-file Deutsch/ACAD2006/old.hlp",
+          "warning names-differ-in-case Deutsch/ACAD2006/KAPVL.HLP",
+          "warning names-differ-in-case Deutsch/ACAD2006/NOTES.TXT",
+          "warning name-refused Deutsch/ACAD2006/kapvl_\xfc.cnt",
+          "warning path-too-long Deutsch/ACAD2006/" + std::string(236, 'h') + ".hlp",
+          "warning several-matches Deutsch/ACAD2006/" + std::string(236, 'h') + ".hlp",
+          "warning several-matches Deutsch/ACAD2006/KAPVL.HLP",
+          "warning several-matches Deutsch/ACAD2006/kapvl.hlp",
+          "warning several-matches Deutsch/ACAD2006/kapvl.cnt",
+          "warning several-matches Deutsch/ACAD2006/kapvl_\xfc.cnt"}},
+        {"release folders that Windows folds into the real one",
+         [](const std::string &k) {
+             fs::create_directory(at(k, "English/ACAD2004."));
+             fs::create_directory(at(k, "Deutsch/ACAD2004 "));
+         },
+         {"warning names-fold-together Deutsch/ACAD2004/ACAD2004 ",
+          "warning names-fold-together English/ACAD2004/ACAD2004."}},
         {"names that Windows takes for one",
          [](const std::string &k) {
              write_file(at(k, "English/ACAD2005/KAP.HIF"), "heidiversion=8,1,0,0\n");
@@ -253,7 +421,8 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
         {"a flood of one finding is cut",
          [](const std::string &k) {
              for (int i = 10; i < 40; ++i)
-                 write_file(at(k, "English/ACAD2005") / ("s" + std::to_string(i) + ".hdi"), "x");
+                 write_file(at(k, "English/ACAD2005") / ("s" + std::to_string(i) + ".hdi"),
+                            tiny_image("spare"));
          },
          flood},
         {"no help files",
@@ -261,13 +430,14 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
              fs::remove(at(k, "Russkii/ACAD2000/kapvl.hlp"));
              fs::remove(at(k, "Russkii/ACAD2000/kapvl.cnt"));
          },
-         {"warning optional-file-missing Russkii/ACAD2000/*.hlp",
-          "warning optional-file-missing Russkii/ACAD2000/*.cnt"}},
-        {"a read-only file",
+         {"warning file-missing Russkii/ACAD2000/*.hlp",
+          "warning file-missing Russkii/ACAD2000/*.cnt"}},
+        {"read-only files, as on a CD, are no fault",
          [](const std::string &k) {
              fs::permissions(at(k, "Italiano/ACAD2007/kapvl.cnt"), fs::perms::owner_read);
+             fs::permissions(at(k, "Italiano/ACAD2007/kapvl.hdi"), fs::perms::owner_read);
          },
-         {"warning read-only Italiano/ACAD2007/kapvl.cnt"}},
+         {}},
         {"a name that leaves 100 characters for the kit folder",
          [&](const std::string &k) { rename_driver(k, named(141)); },
          {}},
@@ -298,14 +468,25 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
          [](const std::string &k) { write_file(at(k, "English/ACAD2005/pil\xe9.hdi"), "x"); },
          {"warning several-matches English/ACAD2005/kapvl.hdi",
           "error name-refused English/ACAD2005/pil\xe9.hdi",
-          "warning several-matches English/ACAD2005/pil\xe9.hdi"}},
-        {"links that loop or lead back up are never followed",
+          "warning several-matches English/ACAD2005/pil\xe9.hdi",
+          "warning spare-not-loadable English/ACAD2005/pil\xe9.hdi"}},
+        {"links that loop or lead back up are never followed, only named",
          [](const std::string &k) {
              fs::create_symlink("loop", at(k, "English/ACAD2005/loop"));
              fs::create_symlink("..", at(k, "English/ACAD2005/up"));
              fs::create_symlink(".", at(k, "English/ACAD2005/ACAD2005"));
          },
-         {}},
+         {"warning symbolic-link English/ACAD2005/ACAD2005",
+          "warning symbolic-link English/ACAD2005/loop",
+          "warning symbolic-link English/ACAD2005/up"}},
+        {"a release folder linked to another's",
+         [](const std::string &k) {
+             fs::remove_all(at(k, "English/ACAD2005"));
+             fs::create_symlink("ACAD2004", at(k, "English/ACAD2005"));
+         },
+         {"error level-of-other-release English/ACAD2005/kap.hif",
+          "warning level-differs English/ACAD2005/kap.hif",
+          "warning symbolic-link English/ACAD2005/ACAD2005"}},
     };
     for (const Row &row : rows) {
         std::string kit = make_sample_kit();
@@ -327,9 +508,22 @@ TEST(KitCheck, FoldersAndFilesTheCheckingUserCannotRead) {
     fs::permissions(at(kit, "Polski/ACAD2006"), fs::perms::owner_write);
     // Names listed, nothing opened: one finding, not one per file.
     fs::permissions(at(kit, "Italiano/ACAD2004"), fs::perms::owner_read | fs::perms::others_read);
+    // A help file nobody may read is still only a warning.
+    fs::permissions(at(kit, "Japanese/ACAD2006/kapvl.cnt"), fs::perms::none);
+    // A link into a private folder is one entry that cannot be read; the
+    // folder's other faults still show.
+    fs::path private_folder = fs::path(kit).parent_path() / "private";
+    fs::create_directory(private_folder);
+    write_file(private_folder / "notes.txt", "x");
+    fs::permissions(private_folder, fs::perms::owner_all);
+    fs::create_symlink(private_folder / "notes.txt", at(kit, "English/ACAD2007/notes.txt"));
+    write_file(at(kit, "English/ACAD2007/kapvl.drc"), "");
     const std::vector<std::string> expected = {"error file-unreadable Deutsch/ACAD2004/kapvl.drc",
                                                "error hif-unreadable English/ACAD2005/kap.hif",
+                                               "error file-empty English/ACAD2007/kapvl.drc",
+                                               "warning symbolic-link English/ACAD2007/notes.txt",
                                                "error folder-unreadable Italiano/ACAD2004",
+                                               "warning file-unreadable Japanese/ACAD2006/kapvl.cnt",
                                                "error folder-unreadable Polski/ACAD2006"};
     if (geteuid() != 0) {
         EXPECT_EQ(expected, findings_of(kit));

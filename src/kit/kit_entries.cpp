@@ -1,0 +1,254 @@
+// The findings of one release folder's names: what each entry is, which
+// names Windows takes for one, which file each copy step meets first.
+#include <stdlib.h>
+#include <string.h>
+
+#include "../control/package_paths.h"
+#include "../control/text.h"
+#include "../package/deploy_steps.h"
+#include "kit_check.h"
+#include "kit_rules.h"
+
+// A kit folder must fit a path of at least this many characters.
+static const int roomy_kit_folder = 100;
+// The shortest folder a kit can sit in: a drive root such as "C:\".
+static const int shortest_kit_folder = 3;
+
+HostRelease release_at(int release) {
+    return static_cast<HostRelease>(ACAD2000 + release);
+}
+
+int matched_step(const KitEntry &entry, HostRelease release) {
+    for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
+        if (deploy_step_runs(deploy_steps[i], release) &&
+            long_name_matches(entry.name, deploy_steps[i].pattern))
+            return i;
+    }
+    return -1;
+}
+
+bool step_loads_library(int step) {
+    const char *pattern = deploy_steps[step].pattern;
+    return deploy_steps[step].required &&
+           (ascii_equal_nocase(pattern, "*.hdi") || ascii_equal_nocase(pattern, "*.dll"));
+}
+
+static ReadClass step_class(int step) {
+    return step < 0 ? READ_NEVER : deploy_steps[step].required ? READ_REQUIRED : READ_HELP;
+}
+
+// The name as Windows keeps it: a last dot or space dropped, letters in one case.
+static size_t folded_length(const char *name) {
+    size_t len = strlen(name);
+    while (len > 0 && (name[len - 1] == '.' || name[len - 1] == ' '))
+        --len;
+    return len;
+}
+
+static char folded(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+static bool starts_folded(const char *name, const char *prefix, size_t len) {
+    for (size_t i = 0; i < len; ++i) {
+        if (name[i] == '\0' || folded(name[i]) != folded(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+static bool fold_together(const char *a, const char *b) {
+    size_t len = folded_length(a);
+    return len > 0 && len == folded_length(b) && starts_folded(b, a, len);
+}
+
+static void add_pair(KitReport *report, const KitEntry &one, const KitEntry &other,
+                     ReadClass read_class, int language, int release) {
+    bool case_only = strlen(one.name) == strlen(other.name);
+    // The name Windows drops a dot or space of goes first; of case twins,
+    // the one that sorts first.
+    bool one_first = case_only ? strcmp(one.name, other.name) <= 0
+                               : strlen(one.name) > strlen(other.name);
+    const KitEntry &first = one_first ? one : other;
+    const KitEntry &second = &first == &one ? other : one;
+    Finding *finding = add_finding(report, case_only ? KIT_CASE_TWINS : KIT_NAMES_FOLD, read_class,
+                                   language, release, first.name, -1);
+    if (finding != nullptr)
+        concat_bounded(finding->text, PATH_BUFFER_SIZE, second.name);
+}
+
+// Every pair of entries Windows takes for one name. The listing is sorted
+// with letters folded, so the names that begin with an entry's folded name
+// stand right after it.
+static void judge_twins(const KitListing &listing, const ReadClass *classes, int language,
+                        int release, KitReport *report) {
+    for (int i = 0; i < listing.count; ++i) {
+        const char *name = listing.entries[i].name;
+        size_t len = folded_length(name);
+        for (int j = i + 1; j < listing.count && starts_folded(listing.entries[j].name, name, len);
+             ++j) {
+            if (!fold_together(name, listing.entries[j].name))
+                continue;
+            ReadClass read_class = classes[i] < classes[j] ? classes[i] : classes[j];
+            add_pair(report, listing.entries[i], listing.entries[j], read_class, language, release);
+        }
+    }
+}
+
+void judge_folder_twins(const KitListing &listing, const char *name, int language, int release,
+                        KitReport *report) {
+    const KitEntry *found = find_kit_entry(listing, name);
+    for (int i = 0; found != nullptr && i < listing.count; ++i) {
+        const KitEntry &entry = listing.entries[i];
+        if (&entry != found && fold_together(entry.name, found->name))
+            add_pair(report, *found, entry, READ_REQUIRED, language, release);
+    }
+}
+
+// What one entry's own name, kind and link tell; step is the pattern its
+// name matches, or -1.
+static void judge_entry(const KitEntry &entry, const EntryProbe *probe, int step,
+                        ReadClass read_class, int language, int release, KitReport *report) {
+    // Kits travel on FAT media and in archives, which list names in the
+    // order they were written: any matching folder may come first.
+    if (step >= 0 && entry.kind == ENTRY_FOLDER)
+        add_finding(report, KIT_FOLDER_LIKE_FILE, read_class, language, release, entry.name, step);
+    int error = entry.kind == ENTRY_OTHER ? entry.error : probe != nullptr ? probe->open_error : 0;
+    if (step >= 0 && (entry.kind == ENTRY_OTHER || error != 0)) {
+        Finding *finding =
+            add_finding(report, KIT_FILE_UNREADABLE, read_class, language, release, entry.name, step);
+        if (finding != nullptr)
+            finding->error = error;
+    }
+    if (step >= 0 && entry.kind == ENTRY_FILE && entry.empty)
+        add_finding(report, KIT_FILE_EMPTY, read_class, language, release, entry.name, step);
+    int byte = 0;
+    NameTrouble trouble = windows_name_trouble(entry.name, &byte);
+    if (trouble != NAME_FINE) {
+        Finding *finding =
+            add_finding(report, KIT_NAME_REFUSED, read_class, language, release, entry.name, step);
+        if (finding != nullptr) {
+            finding->error = trouble;
+            finding->number = byte;
+        }
+    }
+    for (int s = 0; step < 0 && s < DEPLOY_STEP_COUNT; ++s) {
+        if (deploy_step_runs(deploy_steps[s], release_at(release)) &&
+            short_name_matches(entry.name, deploy_steps[s].pattern))
+            add_finding(report, KIT_SHORT_NAME_MATCH, read_class, language, release, entry.name, s);
+    }
+    if (entry.link) {
+        Finding *finding =
+            add_finding(report, KIT_LINK, read_class, language, release, entry.name, step);
+        if (finding != nullptr)
+            concat_bounded(finding->text, PATH_BUFFER_SIZE, entry.target);
+    }
+}
+
+// A library that is not one: an error for the match NTFS lists first (the
+// one the installer copies there), a warning for the others.
+static void judge_library(const KitEntry &entry, const EntryProbe &probe, bool first, int step,
+                          int language, int release, KitReport *report) {
+    if (entry.kind != ENTRY_FILE || entry.empty || probe.open_error != 0 ||
+        probe.image == PE_LOADABLE)
+        return;
+    Finding *finding = add_finding(report, first ? KIT_NOT_LOADABLE : KIT_SPARE_NOT_LOADABLE,
+                                   READ_REQUIRED, language, release, entry.name, step);
+    if (finding != nullptr) {
+        finding->error = probe.image;
+        finding->number = static_cast<int>(probe.machine);
+    }
+}
+
+// How the copy step's first match ends the installer's run: null when it
+// is copied, else the message it stops with.
+static const char *first_match_stop(const KitEntry *first, const EntryProbe *probe, int step) {
+    if (first == nullptr)
+        return deploy_steps[step].missing_message;
+    bool copied = first->kind == ENTRY_FILE && (probe == nullptr || probe->open_error == 0);
+    return copied ? nullptr : deploy_steps[step].copy_failed_message;
+}
+
+void judge_listing(const KitListing &listing, const EntryProbe *probes, int language, int release,
+                   KitReport *report) {
+    HostRelease host_release = release_at(release);
+    int matches[DEPLOY_STEP_COUNT] = {0};
+    int first[DEPLOY_STEP_COUNT] = {-1, -1, -1, -1, -1}; // what NTFS lists first per step
+    const KitEntry *hif = find_kit_entry(listing, hif_file_name);
+    const KitEntry *longest = nullptr;
+    int longest_step = -1;
+    int room = PATH_BUFFER_SIZE;
+    auto *classes = static_cast<ReadClass *>(
+        malloc(sizeof(ReadClass) * static_cast<size_t>(listing.count > 0 ? listing.count : 1)));
+    for (int i = 0; i < listing.count; ++i) {
+        const KitEntry &entry = listing.entries[i];
+        int step = matched_step(entry, host_release);
+        ReadClass read_class = &entry == hif ? READ_REQUIRED : step_class(step);
+        if (classes != nullptr)
+            classes[i] = read_class;
+        judge_entry(entry, probes != nullptr ? &probes[i] : nullptr, step, read_class, language,
+                    release, report);
+        if (step >= 0 && first[step] < 0)
+            first[step] = i;
+        bool copied = step >= 0 && entry.kind != ENTRY_FOLDER;
+        if (copied)
+            ++matches[step];
+        int entry_room =
+            copied || &entry == hif
+                ? longest_kit_folder(language_folder_table[language], host_release, entry.name)
+                : room;
+        if (entry_room < room) {
+            room = entry_room;
+            longest = &entry;
+            longest_step = step;
+        }
+    }
+    if (classes != nullptr)
+        judge_twins(listing, classes, language, release, report);
+    else
+        report->out_of_memory = true;
+    free(classes);
+    FolderRun &run = report->runs[language][release];
+    for (int s = 0; s < DEPLOY_STEP_COUNT; ++s) {
+        const DeployStep &step = deploy_steps[s];
+        if (!deploy_step_runs(step, host_release))
+            continue;
+        if (first[s] < 0)
+            add_finding(report, KIT_FILE_MISSING, step_class(s), language, release, step.pattern,
+                        s);
+        const EntryProbe *first_probe = first[s] >= 0 && probes != nullptr ? &probes[first[s]]
+                                                                           : nullptr;
+        const char *stop =
+            first_match_stop(first[s] >= 0 ? &listing.entries[first[s]] : nullptr, first_probe, s);
+        if (step.required && stop != nullptr && run.after_level == nullptr)
+            run.after_level = stop;
+        for (int i = 0; i < listing.count; ++i) {
+            const KitEntry &entry = listing.entries[i];
+            if (matched_step(entry, host_release) != s)
+                continue;
+            if (probes != nullptr && step_loads_library(s))
+                judge_library(entry, probes[i], i == first[s], s, language, release, report);
+            if (matches[s] < 2 || entry.kind == ENTRY_FOLDER)
+                continue;
+            Finding *finding =
+                add_finding(report, KIT_SEVERAL_MATCHES, step_class(s), language, release,
+                            entry.name, s);
+            if (finding != nullptr)
+                finding->number = matches[s];
+        }
+    }
+    if (hif == nullptr)
+        add_finding(report, KIT_HIF_MISSING, READ_REQUIRED, language, release, hif_file_name, -1);
+    else if (hif->kind != ENTRY_FILE)
+        add_finding(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif->name, -1);
+    if (hif == nullptr || hif->kind != ENTRY_FILE)
+        run.before_level = hif_cannot_open_message;
+    if (longest != nullptr && room < roomy_kit_folder) {
+        ReadClass read_class = longest == hif ? READ_REQUIRED : step_class(longest_step);
+        Finding *finding =
+            add_finding(report, room < shortest_kit_folder ? KIT_PATH_TOO_LONG : KIT_PATH_LONG,
+                        read_class, language, release, longest->name, longest_step);
+        if (finding != nullptr)
+            finding->number = room;
+    }
+}

@@ -1,0 +1,27 @@
+// What the installer would do with the kit on a host of a given version.
+#pragma once
+
+#include "kit_check.h"
+
+enum HostOutcome {
+    HOST_NOT_OFFERED,      // the language dialog does not offer the language
+    HOST_INSTALLS,         // every required file is copied and "Success !" is shown
+    HOST_REFUSED,          // the DDK message
+    HOST_REFUSED_SILENTLY, // the build differs: the run ends without a word
+    HOST_FAILS,            // another stop, with its message
+};
+
+// The word for the outcome in reports ("refused-silently").
+const char *host_outcome_word(HostOutcome outcome);
+
+// Four decimal numbers from 0 to 65535 separated by dots, and nothing else.
+bool parse_host_version(const char *text, FourPartVersion *version);
+
+// The release of a host whose library is hcregN.dll with N the major
+// field, by the installer's release table; false when no release is.
+bool host_version_release(const FourPartVersion &version, HostRelease *release);
+
+// The outcome in one language folder; *message is the stop's message for
+// HOST_FAILS, else null.
+HostOutcome host_outcome(const KitReport &report, int language, HostRelease release,
+                         const FourPartVersion &host, const char **message);

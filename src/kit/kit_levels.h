@@ -1,0 +1,32 @@
+// A folder's driver level against the hosts of its release, built on the
+// installer's own release table and compatibility check.
+#pragma once
+
+#include "../control/records.h"
+
+// Whether some host of the release accepts the level: its library hcregN.dll
+// carries the major N and, but for ACAD2000, the release's minor, with any
+// build and revision.
+bool release_accepts(HostRelease release, const FourPartVersion &level);
+
+// The release (0 for ACAD2000 .. 6) whose hosts accept the level; -1 for none.
+int release_accepting(const FourPartVersion &level);
+
+// How a heidiversion value is written, beside how the installer reads it.
+enum LevelWriting {
+    WRITTEN_PLAIN,     // four decimal numbers from 0 to 65535
+    WRITTEN_DOTS,      // dots where commas belong
+    WRITTEN_QUOTE,     // a quote around or in the numbers
+    WRITTEN_SIGN,      // a + or - before a number
+    WRITTEN_TOO_LARGE, // a number above 65535, of which the low 16 bits are kept
+    WRITTEN_OTHER,     // a piece that is not a number (empty, or with other text)
+    WRITTEN_FEW,       // fewer than four numbers: the rest read as 0
+    WRITTEN_EXTRA,     // more than four numbers: the rest are not read
+};
+
+// line is a heidiversion line as read and read the level taken from it.
+// *written is the level a person reads in the line (the numbers in their
+// order); *refused tells whether the hosts that level was written for
+// refuse the level read, or cannot be known.
+LevelWriting judge_level_writing(const char *line, const FourPartVersion &read,
+                                 FourPartVersion *written, bool *refused);
