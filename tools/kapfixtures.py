@@ -4,6 +4,7 @@ the registry script that the dialog driver applies before it starts the
 installer. Every file is made here; nothing comes from a real host."""
 import os
 import shutil
+import struct
 import subprocess
 
 CC = "i686-w64-mingw32-gcc"
@@ -84,13 +85,33 @@ def make_host(root, name, libraries, drv=True, help=True, cache=None):
     return folder
 
 
+def pe_dll(tag):
+    """A 32-bit x86 Windows DLL of our own making, as AutoCAD loads drivers
+    and resource libraries: headers, no code, one data section holding tag
+    (text, so that each build's files differ)."""
+    data = tag.encode()[:0x200].ljust(0x200, b"\0")
+    dos = b"MZ".ljust(0x3c, b"\0") + struct.pack("<I", 0x40)
+    # Signature, then the file header: i386, one section, the optional
+    # header's size, and executable | 32-bit | DLL.
+    header = b"PE\0\0" + struct.pack("<HHIIIHH", 0x14c, 1, 0, 0, 0, 0xe0, 0x2102)
+    optional = struct.pack("<HBBIIIIIIIIIHHHHHHIIIIHHIIIIII", 0x10b, 0, 0, 0, len(data), 0, 0,
+                           0, 0x1000, 0x10000000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0, 0, 0x2000,
+                           0x200, 0, 2, 0, 0x100000, 0x1000, 0x100000, 0x1000, 0, 16)
+    optional += b"\0" * (0xe0 - len(optional))  # the 16 empty data directories
+    section = b".rdata\0\0" + struct.pack("<IIIIIIHHI", len(data), 0x1000, len(data), 0x200,
+                                           0, 0, 0, 0, 0x40000040)
+    headers = (dos + header + optional + section).ljust(0x200, b"\0")
+    return headers + data
+
+
 def driver_files(level, dll=True, stem="kapvl"):
-    """The files of one driver build: kap.hif giving level, and dummies."""
+    """The files of one driver build: kap.hif giving level, a driver and a
+    resource library that are real 32-bit DLLs, and text for the rest."""
     files = {"kap.hif": f"[Kap]\nname=Kap HDI driver\nheidiversion={level}\n",
-             f"{stem}.hdi": f"hdi driver {level}\n", f"{stem}.drc": f"drc {level}\n",
+             f"{stem}.hdi": pe_dll(f"hdi driver {level}\n"), f"{stem}.drc": f"drc {level}\n",
              f"{stem}.hlp": "help\n", f"{stem}.cnt": "contents\n"}
     if dll:
-        files[f"{stem}.dll"] = f"resource library {level}\n"
+        files[f"{stem}.dll"] = pe_dll(f"resource library {level}\n")
     return files
 
 

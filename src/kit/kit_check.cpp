@@ -44,8 +44,8 @@ static void read_hif(const KitRoot &kit, const char *folder, const KitEntry &hif
                      ? open_kit_file(kit, path, &error)
                      : nullptr;
     if (file == nullptr) {
-        Finding *finding = add_finding(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language,
-                                       release, hif.name, -1);
+        Finding *finding =
+            add_finding(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif.name, -1);
         if (finding != nullptr)
             finding->error = error;
         report->runs[language][release].before_level = hif_cannot_open_message;
@@ -148,10 +148,10 @@ static FolderState open_child(const KitRoot &kit, const char *parent, const KitL
     judge_folder_twins(siblings, name, language, release, report);
     int error = 0;
     const KitEntry *entry = find_kit_entry(siblings, name);
-    FolderState state = entry == nullptr               ? FOLDER_MISSING
-                        : entry->kind == ENTRY_FILE    ? FOLDER_NOT_A_FOLDER
-                        : entry->kind == ENTRY_OTHER   ? FOLDER_UNREADABLE
-                                                       : FOLDER_READ;
+    FolderState state = entry == nullptr             ? FOLDER_MISSING
+                        : entry->kind == ENTRY_FILE  ? FOLDER_NOT_A_FOLDER
+                        : entry->kind == ENTRY_OTHER ? FOLDER_UNREADABLE
+                                                     : FOLDER_READ;
     if (entry != nullptr && entry->link) {
         Finding *finding =
             add_finding(report, KIT_LINK, READ_REQUIRED, language, release, entry->name, -1);
@@ -160,10 +160,9 @@ static FolderState open_child(const KitRoot &kit, const char *parent, const KitL
     }
     error = entry != nullptr ? entry->error : 0;
     if (state == FOLDER_READ) {
-        bool fits =
-            parent[0] == '\0'
-                ? concat_bounded(path, KIT_RELATIVE_SIZE, entry->name)
-                : concat_bounded(path, KIT_RELATIVE_SIZE, parent, kit_separator, entry->name);
+        bool fits = parent[0] == '\0' ? concat_bounded(path, KIT_RELATIVE_SIZE, entry->name)
+                                      : concat_bounded(path, KIT_RELATIVE_SIZE, parent,
+                                                       kit_separator, entry->name);
         state = fits ? list_kit_folder(kit, path, listing, &error) : FOLDER_UNREADABLE;
         sort_kit_listing(listing);
     }

@@ -67,8 +67,8 @@ static void add_pair(KitReport *report, const KitEntry &one, const KitEntry &oth
     bool case_only = strlen(one.name) == strlen(other.name);
     // The name Windows drops a dot or space of goes first; of case twins,
     // the one that sorts first.
-    bool one_first = case_only ? strcmp(one.name, other.name) <= 0
-                               : strlen(one.name) > strlen(other.name);
+    bool one_first =
+        case_only ? strcmp(one.name, other.name) <= 0 : strlen(one.name) > strlen(other.name);
     const KitEntry &first = one_first ? one : other;
     const KitEntry &second = &first == &one ? other : one;
     Finding *finding = add_finding(report, case_only ? KIT_CASE_TWINS : KIT_NAMES_FOLD, read_class,
@@ -115,8 +115,8 @@ static void judge_entry(const KitEntry &entry, const EntryProbe *probe, int step
         add_finding(report, KIT_FOLDER_LIKE_FILE, read_class, language, release, entry.name, step);
     int error = entry.kind == ENTRY_OTHER ? entry.error : probe != nullptr ? probe->open_error : 0;
     if (step >= 0 && (entry.kind == ENTRY_OTHER || error != 0)) {
-        Finding *finding =
-            add_finding(report, KIT_FILE_UNREADABLE, read_class, language, release, entry.name, step);
+        Finding *finding = add_finding(report, KIT_FILE_UNREADABLE, read_class, language, release,
+                                       entry.name, step);
         if (finding != nullptr)
             finding->error = error;
     }
@@ -216,8 +216,8 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
         if (first[s] < 0)
             add_finding(report, KIT_FILE_MISSING, step_class(s), language, release, step.pattern,
                         s);
-        const EntryProbe *first_probe = first[s] >= 0 && probes != nullptr ? &probes[first[s]]
-                                                                           : nullptr;
+        const EntryProbe *first_probe =
+            first[s] >= 0 && probes != nullptr ? &probes[first[s]] : nullptr;
         const char *stop =
             first_match_stop(first[s] >= 0 ? &listing.entries[first[s]] : nullptr, first_probe, s);
         if (step.required && stop != nullptr && run.after_level == nullptr)
@@ -230,9 +230,8 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
                 judge_library(entry, probes[i], i == first[s], s, language, release, report);
             if (matches[s] < 2 || entry.kind == ENTRY_FOLDER)
                 continue;
-            Finding *finding =
-                add_finding(report, KIT_SEVERAL_MATCHES, step_class(s), language, release,
-                            entry.name, s);
+            Finding *finding = add_finding(report, KIT_SEVERAL_MATCHES, step_class(s), language,
+                                           release, entry.name, s);
             if (finding != nullptr)
                 finding->number = matches[s];
         }

@@ -10,11 +10,16 @@ const char unread_consequence[] =
     "on it";
 
 // Severities for a required name, a help file and a name never read.
-#define REQUIRED_ONLY {SEVERITY_ERROR, SEVERITY_NONE, SEVERITY_NONE}
-#define BY_STEP {SEVERITY_ERROR, SEVERITY_WARNING, SEVERITY_NONE}
-#define ANY_NAME {SEVERITY_ERROR, SEVERITY_WARNING, SEVERITY_WARNING}
-#define WARNING_ONLY {SEVERITY_WARNING, SEVERITY_WARNING, SEVERITY_NONE}
-#define WARNING_ANY_NAME {SEVERITY_WARNING, SEVERITY_WARNING, SEVERITY_WARNING}
+#define REQUIRED_ONLY                                                                              \
+    { SEVERITY_ERROR, SEVERITY_NONE, SEVERITY_NONE }
+#define BY_STEP                                                                                    \
+    { SEVERITY_ERROR, SEVERITY_WARNING, SEVERITY_NONE }
+#define ANY_NAME                                                                                   \
+    { SEVERITY_ERROR, SEVERITY_WARNING, SEVERITY_WARNING }
+#define WARNING_ONLY                                                                               \
+    { SEVERITY_WARNING, SEVERITY_WARNING, SEVERITY_NONE }
+#define WARNING_ANY_NAME                                                                           \
+    { SEVERITY_WARNING, SEVERITY_WARNING, SEVERITY_WARNING }
 
 constexpr FindingKindRow finding_kinds[KIT_FINDING_KINDS] = {
     {KIT_FOLDER_MISSING, REQUIRED_ONLY, "folder-missing", "the folder is missing", cannot_open_hif,
@@ -35,7 +40,7 @@ constexpr FindingKindRow finding_kinds[KIT_FINDING_KINDS] = {
      STEP_MESSAGE_NONE},
     {KIT_LEVEL_MISREAD, REQUIRED_ONLY, "level-misread",
      "the installer reads another level than the one written",
-     "the hosts the level was written for refuse the driver", STEP_MESSAGE_NONE},
+     "the installer refuses the driver on the hosts the line was written for", STEP_MESSAGE_NONE},
     {KIT_LEVEL_OF_OTHER_RELEASE, REQUIRED_ONLY, "level-of-other-release",
      "the level is another release's", ddk_refusal, STEP_MESSAGE_NONE},
     {KIT_LEVEL_OF_NO_RELEASE, REQUIRED_ONLY, "level-of-no-release", "the level is no release's",
@@ -64,19 +69,26 @@ constexpr FindingKindRow finding_kinds[KIT_FINDING_KINDS] = {
     {KIT_PATH_TOO_LONG, BY_STEP, "path-too-long", "the name is too long",
      "no kit folder is short enough for the installer's 259-character paths",
      STEP_MESSAGE_COPY_FAILED},
-    {KIT_LEVEL_LOOSE, {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE}, "level-loosely-written",
+    {KIT_LEVEL_LOOSE,
+     {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE},
+     "level-loosely-written",
      "the installer reads the level otherwise than it is written",
      "the driver still installs where the level read fits, but the line does not say what it "
      "seems to",
      STEP_MESSAGE_NONE},
-    {KIT_LEVEL_DIFFERS, {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE}, "level-differs",
+    {KIT_LEVEL_DIFFERS,
+     {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE},
+     "level-differs",
      "the level differs from the other languages'",
-     "users of some languages are refused where others are not", STEP_MESSAGE_NONE},
+     "users of some languages are refused where others are not",
+     STEP_MESSAGE_NONE},
     {KIT_SEVERAL_MATCHES, WARNING_ONLY, "several-matches", "several files match one pattern",
      "the installer copies only one, and which one depends on the file system's order",
      STEP_MESSAGE_NONE},
-    {KIT_SPARE_NOT_LOADABLE, {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE},
-     "spare-not-loadable", "not a 32-bit Windows DLL",
+    {KIT_SPARE_NOT_LOADABLE,
+     {SEVERITY_WARNING, SEVERITY_NONE, SEVERITY_NONE},
+     "spare-not-loadable",
+     "not a 32-bit Windows DLL",
      "NTFS lists another match first, but where the file system lists this one first (FAT, an "
      "archive), the installer copies it and AutoCAD cannot load it",
      STEP_MESSAGE_NONE},

@@ -51,7 +51,7 @@ static LevelWriting piece_writing(const char *at, const char *end) {
             number = number > 65535 ? number : number * 10u + static_cast<uint32_t>(*c - '0');
             continue;
         }
-        LevelWriting here = *c == '.'                ? WRITTEN_DOTS
+        LevelWriting here = *c == '.'                 ? WRITTEN_DOTS
                             : *c == '"' || *c == '\'' ? WRITTEN_QUOTE
                             : *c == '+' || *c == '-'  ? WRITTEN_SIGN
                                                       : WRITTEN_OTHER;
@@ -105,16 +105,15 @@ LevelWriting judge_level_writing(const char *line, const FourPartVersion &read,
     for (int i = 0; i < HIF_VALUE_COUNT; ++i) // no host has a field above 65535: judge the read one
         meant[i] = numbers[i] > 65535 ? read_fields[i] : static_cast<uint16_t>(numbers[i]);
     *written = {meant[0], meant[1], meant[2], meant[3]};
-    *refused = count < HIF_VALUE_COUNT || negative ||
-               judge_driver_level(read, *written) != DRIVER_FITS;
+    *refused =
+        count < HIF_VALUE_COUNT || negative || judge_driver_level(read, *written) != DRIVER_FITS;
     return writing;
 }
 
 static Finding *add_level_finding(KitReport *report, FindingKind kind, const FourPartVersion &level,
                                   const char *line, const char *hif_name, int language,
                                   int release) {
-    Finding *finding =
-        add_finding(report, kind, READ_REQUIRED, language, release, hif_name, -1);
+    Finding *finding = add_finding(report, kind, READ_REQUIRED, language, release, hif_name, -1);
     if (finding != nullptr) {
         finding->level = level;
         concat_bounded(finding->text, PATH_BUFFER_SIZE, line);

@@ -165,15 +165,15 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
     case KIT_LEVEL_MISREAD:
     case KIT_LEVEL_LOOSE: {
         LevelWriting writing = static_cast<LevelWriting>(f.error);
-        bool known = writing == WRITTEN_DOTS || writing == WRITTEN_QUOTE || writing == WRITTEN_OTHER;
+        bool known =
+            writing == WRITTEN_DOTS || writing == WRITTEN_QUOTE || writing == WRITTEN_OTHER;
         char written[64] = "";
         if (known)
             snprintf(written, sizeof(written), ", not the %u.%u.%u.%u written", o.major, o.minor,
                      o.build, o.revision);
-        const char *verdict = f.kind == KIT_LEVEL_LOOSE ? ""
-                              : known && judge_driver_level(l, o) == DRIVER_BUILD_DIFFERS
-                                  ? "; its hosts refuse it without a word, as its build differs"
-                                  : "; its hosts refuse it";
+        bool silent = f.kind == KIT_LEVEL_MISREAD && known &&
+                      judge_driver_level(l, o) == DRIVER_BUILD_DIFFERS;
+        const char *verdict = silent ? " (without a word, as the build read differs)" : "";
         snprintf(out, cap, "heidiversion line \"%s\" reads as %s%s: %s%s", text, level, written,
                  writing_trouble(writing), verdict);
         return;
@@ -183,8 +183,9 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
                  level, release_folder_names[f.number], release, levels);
         return;
     case KIT_LEVEL_OF_NO_RELEASE:
-        snprintf(out, cap, "%s: %s is no release's level; no %s host accepts it (its levels are %s)",
-                 line, level, release, levels);
+        snprintf(out, cap,
+                 "%s: %s is no release's level; no %s host accepts it (its levels are %s)", line,
+                 level, release, levels);
         return;
     case KIT_LEVEL_DIFFERS:
         snprintf(out, cap, "%s, not the %u.%u.%u.%u of %d languages' %s folders", line, o.major,
@@ -211,8 +212,9 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
         snprintf(out, cap, "\"%s\" and \"%s\" differ only in the case of letters", name, text);
         return;
     case KIT_NAMES_FOLD:
-        snprintf(out, cap, "\"%s\" and \"%s\" are one name to Windows, which drops a last dot or space",
-                 name, text);
+        snprintf(out, cap,
+                 "\"%s\" and \"%s\" are one name to Windows, which drops a last dot or space", name,
+                 text);
         return;
     case KIT_LINK:
         if (f.text[0] == '\0')

@@ -41,9 +41,9 @@ static bool describe_entry(int folder, unsigned char type, KitEntry *entry) {
         if (fstatat(folder, entry->name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             return errno != EACCES;
         entry->link = S_ISLNK(st.st_mode);
-        ssize_t len = entry->link ? readlinkat(folder, entry->name, entry->target,
-                                               sizeof(entry->target) - 1)
-                                  : 0;
+        ssize_t len =
+            entry->link ? readlinkat(folder, entry->name, entry->target, sizeof(entry->target) - 1)
+                        : 0;
         entry->target[len > 0 ? len : 0] = '\0';
     }
     if (fstatat(folder, entry->name, &st, 0) != 0) {

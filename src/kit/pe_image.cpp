@@ -62,12 +62,12 @@ PeVerdict judge_pe_image(const unsigned char *head, size_t head_len, uint64_t fi
     if (read32(head + optional + OPTIONAL_HEADERS_SIZE_AT) > file_size)
         return PE_CUT_SHORT;
     uint64_t table = optional + optional_size;
-    if (!in_head(table, uint64_t{sections} * SECTION_SIZE, head_len))
-        return missing_part(table, uint64_t{sections} * SECTION_SIZE, file_size);
+    if (!in_head(table, static_cast<uint64_t>(sections) * SECTION_SIZE, head_len))
+        return missing_part(table, static_cast<uint64_t>(sections) * SECTION_SIZE, file_size);
     for (unsigned i = 0; i < sections; ++i) {
-        const unsigned char *section = head + table + uint64_t{i} * SECTION_SIZE;
-        uint64_t raw_size = read32(section + 16);
-        uint64_t raw_at = read32(section + 20);
+        uint64_t at = table + static_cast<uint64_t>(i) * SECTION_SIZE;
+        uint64_t raw_size = read32(&head[at + 16]);
+        uint64_t raw_at = read32(&head[at + 20]);
         if (raw_size > 0 && raw_at + raw_size > file_size)
             return PE_CUT_SHORT;
     }

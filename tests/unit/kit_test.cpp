@@ -166,7 +166,9 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
         };
     };
     auto library = [](const char *folder, const char *name, std::string bytes) {
-        return [folder, name, bytes](const std::string &k) { write_file(at(k, folder) / name, bytes); };
+        return [folder, name, bytes](const std::string &k) {
+            write_file(at(k, folder) / name, bytes);
+        };
     };
     std::vector<std::string> flood = {"warning several-matches English/ACAD2005/kapvl.hdi"};
     for (int i = 0; i < FINDINGS_SHOWN_PER_FOLDER - 1; ++i)
@@ -222,7 +224,8 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
          level_row("English/ACAD2006", "8,1,5,0"),
          {"error level-of-other-release English/ACAD2006/kap.hif",
           "warning level-differs English/ACAD2006/kap.hif"}},
-        {"a major no ACAD2006 host has", level_row("English/ACAD2006", "9,2,3,10"),
+        {"a major no ACAD2006 host has",
+         level_row("English/ACAD2006", "9,2,3,10"),
          {"error level-of-no-release English/ACAD2006/kap.hif",
           "warning level-differs English/ACAD2006/kap.hif"}},
         {"the 2007 build in every ACAD2004 folder",
@@ -257,25 +260,33 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
         {"dots for commas: read as 8.0.0.0, refused without a word",
          level_row("English/ACAD2004", "8.0.2.1"),
          {"error level-misread English/ACAD2004/kap.hif"}},
-        {"two numbers: the build read as 0", level_row("English/ACAD2007", "9,0"),
+        {"two numbers: the build read as 0",
+         level_row("English/ACAD2007", "9,0"),
          {"error level-misread English/ACAD2007/kap.hif"}},
-        {"quotes: the major read as 0", level_row("English/ACAD2006", "\"8,2,3,10\""),
+        {"quotes: the major read as 0",
+         level_row("English/ACAD2006", "\"8,2,3,10\""),
          {"error level-misread English/ACAD2006/kap.hif",
           "warning level-differs English/ACAD2006/kap.hif"}},
-        {"a sign: -1 read as 65535", level_row("English/ACAD2005", "8,1,0,-1"),
+        {"a sign: -1 read as 65535",
+         level_row("English/ACAD2005", "8,1,0,-1"),
          {"error level-misread English/ACAD2005/kap.hif",
           "warning level-differs English/ACAD2005/kap.hif"}},
-        {"a sign in the minor field", level_row("English/ACAD2000", "6,-9,0,0"),
+        {"a sign in the minor field",
+         level_row("English/ACAD2000", "6,-9,0,0"),
          {"error level-misread English/ACAD2000/kap.hif",
           "warning level-differs English/ACAD2000/kap.hif"}},
-        {"an empty piece", level_row("English/ACAD2005", "8,1,,0,0"),
+        {"an empty piece",
+         level_row("English/ACAD2005", "8,1,,0,0"),
          {"warning level-loosely-written English/ACAD2005/kap.hif"}},
-        {"65537 wraps to the release's own minor", level_row("English/ACAD2005", "8,65537,0,0"),
+        {"65537 wraps to the release's own minor",
+         level_row("English/ACAD2005", "8,65537,0,0"),
          {"warning level-loosely-written English/ACAD2005/kap.hif"}},
-        {"a fifth number", level_row("English/ACAD2005", "8,1,0,0,7"),
+        {"a fifth number",
+         level_row("English/ACAD2005", "8,1,0,0,7"),
          {"warning level-loosely-written English/ACAD2005/kap.hif"}},
         {"blanks around the numbers read as written",
-         level_row("English/ACAD2005", " 8 , 1 ,0,\t0 "), {}},
+         level_row("English/ACAD2005", " 8 , 1 ,0,\t0 "),
+         {}},
         {"an empty level",
          [](const std::string &k) { hif(k, "English/ACAD2004", "heidiversion=\n"); },
          {"error level-zero English/ACAD2004/kap.hif"}},
@@ -335,7 +346,8 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
           "warning several-matches English/ACAD2005/kapvl.hdi",
           "warning several-matches English/ACAD2005/zz.hdi"}},
         {"before ACAD2004 a *.dll is not copied",
-         library("English/ACAD2002", "notes.dll", "text"), {}},
+         library("English/ACAD2002", "notes.dll", "text"),
+         {}},
         {"a name only the short name matches",
          [](const std::string &k) { write_file(at(k, "Deutsch/ACAD2004/x.hdi_old"), "x"); },
          {"warning short-name-match Deutsch/ACAD2004/x.hdi_old"}},
@@ -518,13 +530,14 @@ TEST(KitCheck, FoldersAndFilesTheCheckingUserCannotRead) {
     fs::permissions(private_folder, fs::perms::owner_all);
     fs::create_symlink(private_folder / "notes.txt", at(kit, "English/ACAD2007/notes.txt"));
     write_file(at(kit, "English/ACAD2007/kapvl.drc"), "");
-    const std::vector<std::string> expected = {"error file-unreadable Deutsch/ACAD2004/kapvl.drc",
-                                               "error hif-unreadable English/ACAD2005/kap.hif",
-                                               "error file-empty English/ACAD2007/kapvl.drc",
-                                               "warning symbolic-link English/ACAD2007/notes.txt",
-                                               "error folder-unreadable Italiano/ACAD2004",
-                                               "warning file-unreadable Japanese/ACAD2006/kapvl.cnt",
-                                               "error folder-unreadable Polski/ACAD2006"};
+    const std::vector<std::string> expected = {
+        "error file-unreadable Deutsch/ACAD2004/kapvl.drc",
+        "error hif-unreadable English/ACAD2005/kap.hif",
+        "error file-empty English/ACAD2007/kapvl.drc",
+        "warning symbolic-link English/ACAD2007/notes.txt",
+        "error folder-unreadable Italiano/ACAD2004",
+        "warning file-unreadable Japanese/ACAD2006/kapvl.cnt",
+        "error folder-unreadable Polski/ACAD2006"};
     if (geteuid() != 0) {
         EXPECT_EQ(expected, findings_of(kit));
     } else {
@@ -673,14 +686,119 @@ TEST(Kapkit, MatrixAndFindingLines) {
     const char *read_lines[] = {
         "\nerror    English/ACAD2004/kap.hif: has no heidiversion line; the nearest is "
         "\"\\xef\\xbb\\xbfheidiversion=8,0,0,0\": the installer stops",
-        "\nerror    English/ACAD2005/kap.hif: heidiversion line \"heidiversion=8.1.12.0\" gives "
-        "8.0.0.0, whose minor field 0 no ACAD2005 host has (every one has 1): the installer "
-        "refuses the driver with its DDK message\n",
+        "\nerror    English/ACAD2005/kap.hif: heidiversion line \"heidiversion=8.1.12.0\" reads "
+        "as 8.0.0.0, not the 8.1.12.0 written: dots stand where commas belong, and a number ends "
+        "at its first dot: the installer refuses the driver on the hosts the line was written "
+        "for\n",
         "\nwarning  Deutsch/ACAD2004: 11 more several-matches findings like the above\n",
     };
     for (const char *line : read_lines)
         EXPECT_NE(std::string::npos, out.find(line)) << line << "\nin:\n" << out;
     remove_tree(kit);
+
+    // Marks where the installer fails, levels told field by field.
+    kit = make_sample_kit();
+    fs::remove_all(at(kit, "Magyar"));
+    hif(kit, "Cesky/ACAD2007", "heidiversion=9,0,3,1\n");
+    hif(kit, "English/ACAD2002", "heidiversion=8,1,5,2\n");
+    ASSERT_EQ(1, run_kapkit({"check", kit}, &out, &err));
+    const char *marked_lines[] = {
+        "\nMagyar    -         -         -         ERROR     ERROR     ERROR     ERROR\n",
+        "\nCesky     -         -         -         ok        ok        ok        warning\n",
+        "\nwarning  Cesky/ACAD2007/kap.hif: heidiversion line \"heidiversion=9,0,3,1\" gives "
+        "9.0.3.1, not the 9.0.0.0 of 11 languages' ACAD2007 folders",
+        "\nerror    English/ACAD2002/kap.hif: heidiversion line \"heidiversion=8,1,5,2\" gives "
+        "8.1.5.2: 8.1.5.2 is an ACAD2005 level; no ACAD2002 host accepts it (its levels are "
+        "7.1.*.*): the installer refuses the driver with its DDK message\n",
+    };
+    for (const char *line : marked_lines)
+        EXPECT_NE(std::string::npos, out.find(line)) << line << "\nin:\n" << out;
+    remove_tree(kit);
+}
+
+TEST(Kapkit, WhatTheInstallerDoesOnTheHostsAskedAbout) {
+    std::string kit = make_sample_kit();
+    hif(kit, "English/ACAD2005", "heidiversion=8,1,0,5\n"); // a newer revision
+    hif(kit, "Deutsch/ACAD2005", "heidiversion=8,1,7,0\n"); // another build
+    fs::remove(at(kit, "Polski/ACAD2005/kapvl.drc"));
+    fs::remove(at(kit, "Espanol/ACAD2005/kap.hif"));
+    std::string out;
+    std::string err;
+    ASSERT_EQ(1, run_kapkit({"check", "--host", "8.1.0.3", "--host=7.1.0.0", kit}, &out, &err));
+    const char *lines[] = {
+        "\nOn a host whose hcreg8.dll is 8.1.0.3 (ACAD2005):\n    Cesky     installs\n",
+        "\n    Deutsch   refused-silently: the driver's build 7 is not the host's 0, and nothing "
+        "is said\n",
+        "\n    English   refused: the DDK message\n",
+        "\n    Espanol   fails: \"The installation HIF file could not be opened. Check out "
+        "whether\"\n",
+        "\n    Polski    fails: \"DRC file is missing.\"\n",
+        "\nOn a host whose hcreg7.dll is 7.1.0.0 (ACAD2002):\n    Cesky     not-offered\n",
+        "\n    English   installs\n",
+    };
+    for (const char *line : lines)
+        EXPECT_NE(std::string::npos, out.find(line)) << line << "\nin:\n" << out;
+    ASSERT_EQ(1, run_kapkit({"check", "--json", "--host", "8.1.0.3", kit}, &out, &err));
+    EXPECT_NE(std::string::npos,
+              out.find("\"hosts\": [\n    {\"version\": \"8.1.0.3\", \"release\": \"ACAD2005\", "
+                       "\"languages\": {\"Cesky\": \"installs\", \"ChineseS\": \"installs\", "
+                       "\"ChineseT\": \"installs\", \"Deutsch\": \"refused-silently\", "
+                       "\"English\": \"refused\", \"Espanol\": \"fails\""))
+        << out;
+    struct Row {
+        const char *version, *says;
+    } wrong[] = {
+        {"8.3.0.0", "--host \"8.3.0.0\": no release's host library has this version"},
+        {"5.0.0.0", "--host \"5.0.0.0\": no release's"},
+        {"8.1", "--host \"8.1\": not a version of four numbers"},
+        {"8.1.0.0.0", "not a version of four numbers"},
+        {"8.1.65536.0", "not a version of four numbers"},
+    };
+    for (const Row &row : wrong) {
+        EXPECT_EQ(2, run_kapkit({"check", "--host", row.version, kit}, &out, &err)) << row.version;
+        EXPECT_NE(std::string::npos, err.find(row.says)) << err;
+        EXPECT_EQ("", out);
+    }
+    EXPECT_EQ(2, run_kapkit({"check", kit, "--host"}, &out, &err));
+    EXPECT_NE(std::string::npos, err.find("--host needs a version")) << err;
+    remove_tree(kit);
+}
+
+TEST(KitRules, LevelsBelongToOneRelease) {
+    struct Row {
+        FourPartVersion level;
+        int release; // -1: none
+    } rows[] = {
+        {{6, 9, 1, 1}, 0},  {{7, 0, 5, 0}, 1},  {{7, 1, 0, 0}, 2},  {{8, 0, 2, 1}, 3},
+        {{8, 1, 55, 0}, 4}, {{8, 2, 0, 9}, 5},  {{9, 0, 3, 1}, 6},  {{9, 1, 0, 0}, -1},
+        {{8, 3, 0, 0}, -1}, {{7, 2, 2, 3}, -1}, {{5, 0, 0, 0}, -1}, {{0, 0, 0, 0}, -1},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.release, release_accepting(row.level))
+            << row.level.major << "." << row.level.minor;
+
+    struct Image {
+        const char *name;
+        std::string bytes;
+        PeVerdict verdict;
+    } images[] = {
+        {"a 32-bit DLL", tiny_image("dll"), PE_LOADABLE},
+        {"a 64-bit DLL", tiny_image("dll", 0x8664, 0x2022, 0x20b), PE_OTHER_MACHINE},
+        {"a 32-bit program", tiny_image("exe", 0x14c, 0x0102), PE_NOT_A_DLL},
+        {"a PE32+ header on i386", tiny_image("odd", 0x14c, 0x2102, 0x20b), PE_NOT_PE32},
+        {"the PE header cut off", tiny_image("cut").substr(0, 100), PE_CUT_SHORT},
+        {"the section cut off", tiny_image("cut").substr(0, 0x3ff), PE_CUT_SHORT},
+        {"text", "hdi driver 8,1,0,0\n", PE_NOT_AN_IMAGE},
+        {"MZ and too little after it", "MZ is not enough", PE_CUT_SHORT},
+        {"nothing", "", PE_NOT_AN_IMAGE},
+    };
+    for (const Image &image : images) {
+        unsigned machine = 0;
+        const auto *bytes = reinterpret_cast<const unsigned char *>(image.bytes.data());
+        EXPECT_EQ(image.verdict,
+                  judge_pe_image(bytes, image.bytes.size(), image.bytes.size(), &machine))
+            << image.name;
+    }
 }
 
 TEST(KitRules, ShortNamesAndPathRoom) {
