@@ -155,7 +155,7 @@ static FolderState open_child(const KitRoot &kit, const char *parent, const KitL
     if (entry != nullptr && entry->link) {
         Finding *finding =
             add_finding(report, KIT_LINK, READ_REQUIRED, language, release, entry->name, -1);
-        if (finding != nullptr)
+        if (finding != nullptr && entry->target != nullptr)
             concat_bounded(finding->text, PATH_BUFFER_SIZE, entry->target);
     }
     error = entry != nullptr ? entry->error : 0;

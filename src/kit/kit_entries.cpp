@@ -77,9 +77,9 @@ static void add_pair(KitReport *report, const KitEntry &one, const KitEntry &oth
         concat_bounded(finding->text, PATH_BUFFER_SIZE, second.name);
 }
 
-// Every pair of entries Windows takes for one name. The listing is sorted
-// with letters folded, so the names that begin with an entry's folded name
-// stand right after it.
+// Every pair of entries Windows takes for one name; classes[i] is what the
+// installer does with entry i. The listing is sorted with letters folded,
+// so the names that begin with an entry's folded name stand right after it.
 static void judge_twins(const KitListing &listing, const ReadClass *classes, int language,
                         int release, KitReport *report) {
     for (int i = 0; i < listing.count; ++i) {
@@ -140,7 +140,7 @@ static void judge_entry(const KitEntry &entry, const EntryProbe *probe, int step
     if (entry.link) {
         Finding *finding =
             add_finding(report, KIT_LINK, read_class, language, release, entry.name, step);
-        if (finding != nullptr)
+        if (finding != nullptr && entry.target != nullptr)
             concat_bounded(finding->text, PATH_BUFFER_SIZE, entry.target);
     }
 }
@@ -178,15 +178,20 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
     const KitEntry *longest = nullptr;
     int longest_step = -1;
     int room = PATH_BUFFER_SIZE;
-    auto *classes = static_cast<ReadClass *>(
-        malloc(sizeof(ReadClass) * static_cast<size_t>(listing.count > 0 ? listing.count : 1)));
+    size_t count = static_cast<size_t>(listing.count > 0 ? listing.count : 1);
+    auto *steps = static_cast<int *>(malloc(sizeof(int) * count));
+    auto *classes = static_cast<ReadClass *>(malloc(sizeof(ReadClass) * count));
+    if (steps == nullptr || classes == nullptr) {
+        free(steps);
+        free(classes);
+        report->out_of_memory = true;
+        return;
+    }
     for (int i = 0; i < listing.count; ++i) {
         const KitEntry &entry = listing.entries[i];
-        int step = matched_step(entry, host_release);
-        ReadClass read_class = &entry == hif ? READ_REQUIRED : step_class(step);
-        if (classes != nullptr)
-            classes[i] = read_class;
-        judge_entry(entry, probes != nullptr ? &probes[i] : nullptr, step, read_class, language,
+        int step = steps[i] = matched_step(entry, host_release);
+        classes[i] = &entry == hif ? READ_REQUIRED : step_class(step);
+        judge_entry(entry, probes != nullptr ? &probes[i] : nullptr, step, classes[i], language,
                     release, report);
         if (step >= 0 && first[step] < 0)
             first[step] = i;
@@ -203,10 +208,20 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
             longest_step = step;
         }
     }
-    if (classes != nullptr)
-        judge_twins(listing, classes, language, release, report);
-    else
-        report->out_of_memory = true;
+    judge_twins(listing, classes, language, release, report);
+    for (int i = 0; i < listing.count; ++i) {
+        const KitEntry &entry = listing.entries[i];
+        int s = steps[i];
+        if (s >= 0 && probes != nullptr && step_loads_library(s))
+            judge_library(entry, probes[i], i == first[s], s, language, release, report);
+        if (s < 0 || matches[s] < 2 || entry.kind == ENTRY_FOLDER)
+            continue;
+        Finding *finding = add_finding(report, KIT_SEVERAL_MATCHES, step_class(s), language,
+                                       release, entry.name, s);
+        if (finding != nullptr)
+            finding->number = matches[s];
+    }
+    free(steps);
     free(classes);
     FolderRun &run = report->runs[language][release];
     for (int s = 0; s < DEPLOY_STEP_COUNT; ++s) {
@@ -222,19 +237,6 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
             first_match_stop(first[s] >= 0 ? &listing.entries[first[s]] : nullptr, first_probe, s);
         if (step.required && stop != nullptr && run.after_level == nullptr)
             run.after_level = stop;
-        for (int i = 0; i < listing.count; ++i) {
-            const KitEntry &entry = listing.entries[i];
-            if (matched_step(entry, host_release) != s)
-                continue;
-            if (probes != nullptr && step_loads_library(s))
-                judge_library(entry, probes[i], i == first[s], s, language, release, report);
-            if (matches[s] < 2 || entry.kind == ENTRY_FOLDER)
-                continue;
-            Finding *finding = add_finding(report, KIT_SEVERAL_MATCHES, step_class(s), language,
-                                           release, entry.name, s);
-            if (finding != nullptr)
-                finding->number = matches[s];
-        }
     }
     if (hif == nullptr)
         add_finding(report, KIT_HIF_MISSING, READ_REQUIRED, language, release, hif_file_name, -1);

@@ -22,11 +22,13 @@ KitEntry *add_kit_entry(KitListing *listing) {
     entry->empty = false;
     entry->link = false;
     entry->error = 0;
-    entry->target[0] = '\0';
+    entry->target = nullptr;
     return entry;
 }
 
 void free_kit_listing(KitListing *listing) {
+    for (int i = 0; i < listing->count; ++i)
+        free(listing->entries[i].target);
     free(listing->entries);
     listing->entries = nullptr;
     listing->count = 0;

@@ -17,10 +17,10 @@ enum EntryKind {
 struct KitEntry {
     char name[PATH_BUFFER_SIZE];
     EntryKind kind;
-    bool empty;                    // a file of no bytes
-    bool link;                     // a symbolic link (on Windows any reparse point)
-    int error;                     // ENTRY_OTHER: the system's code when it could not be looked at
-    char target[PATH_BUFFER_SIZE]; // where a link points, when the system tells
+    bool empty;   // a file of no bytes
+    bool link;    // a symbolic link (on Windows any reparse point)
+    int error;    // ENTRY_OTHER: the system's code when it could not be looked at
+    char *target; // where a link points, when the system tells; owned by the listing
 };
 
 struct KitListing {

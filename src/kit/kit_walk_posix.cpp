@@ -41,10 +41,12 @@ static bool describe_entry(int folder, unsigned char type, KitEntry *entry) {
         if (fstatat(folder, entry->name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             return errno != EACCES;
         entry->link = S_ISLNK(st.st_mode);
-        ssize_t len =
-            entry->link ? readlinkat(folder, entry->name, entry->target, sizeof(entry->target) - 1)
-                        : 0;
-        entry->target[len > 0 ? len : 0] = '\0';
+        char target[PATH_BUFFER_SIZE];
+        ssize_t len = entry->link ? readlinkat(folder, entry->name, target, sizeof(target) - 1) : 0;
+        if (len > 0) {
+            target[len] = '\0';
+            entry->target = strdup(target);
+        }
     }
     if (fstatat(folder, entry->name, &st, 0) != 0) {
         // A link into a folder this account may not search is one entry
