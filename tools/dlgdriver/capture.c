@@ -6,8 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "driving.h"
+#include "steps.h"
 
+/* A top-down 32-bit DIB section of w x h; *px gets its pixels, 0x00RRGGBB. */
 static HBITMAP new_dib(int w, int h, DWORD **px) {
     BITMAPINFO bi;
     memset(&bi, 0, sizeof bi);
@@ -95,7 +96,7 @@ const char *icon_on_screen(HWND ic) {
     return kind;
 }
 
-/* The kind of the box's icon, once it is drawn; "none" for a box without. */
+/* Whether all n pixels have one colour. */
 static int one_colour(const DWORD *px, int n) {
     for (int i = 1; i < n; i++)
         if (px[i] != px[0])

@@ -37,6 +37,7 @@
 #include "driving.h"
 #include "reading.h"
 #include "regscript.h"
+#include "steps.h"
 #include "transcript.h"
 
 static int valid_action(const char *a) {

@@ -1,6 +1,5 @@
-/* The program under test and its windows: finding its dialogs, waiting for
- * each step's effect under one time-out, and acting like a user (keys,
- * clicks). */
+/* The program under test's windows: finding its dialogs, waiting for each
+ * step's effect, and acting like a user (keys, clicks). */
 #include "driving.h"
 
 #include <stdio.h>
@@ -8,19 +7,8 @@
 #include <string.h>
 
 #include "reading.h"
+#include "steps.h"
 #include "transcript.h"
-
-HANDLE g_proc;
-DWORD g_pid;
-int g_timing;
-DWORD g_poll_ms = 10;
-LARGE_INTEGER g_started;
-DWORD g_step_ms = 120000;
-
-int has_class(HWND h, const char *cls) {
-    char buf[64];
-    return GetClassNameA(h, buf, sizeof buf) && !lstrcmpiA(buf, cls);
-}
 
 /* The search of other_window; EnumWindows runs its callback on this thread. */
 static HWND g_skip, g_found;
@@ -37,60 +25,12 @@ static BOOL CALLBACK find_cb(HWND h, LPARAM unused) {
     return TRUE;
 }
 
-void kill_child(void) {
-    TerminateProcess(g_proc, 1);
-    WaitForSingleObject(g_proc, 5000);
-    out("exit killed\n");
-}
-
 /* Another shown dialog of the program than `skip`, or NULL. */
 static HWND other_window(HWND skip) {
     g_skip = skip;
     g_found = NULL;
     EnumWindows(find_cb, 0);
     return g_found;
-}
-
-static char g_step[128]; /* what the step is, for the time-out report */
-static DWORD g_step_began;
-
-void step_begin(const char *what, const char *action) {
-    snprintf(g_step, sizeof g_step, "%s%s", what, action);
-    g_step_began = GetTickCount();
-}
-
-static DWORD step_left(void) {
-    DWORD spent = GetTickCount() - g_step_began;
-    return spent < g_step_ms ? g_step_ms - spent : 0;
-}
-
-/* Ends the run once the step's time is up, saying what it saw instead of
- * what it waited for; seen is a format with at most one window's caption. */
-void step_check(const char *seen, HWND named) {
-    if (step_left())
-        return;
-    char caption[256] = "", quoted[4 * sizeof caption + 3];
-    if (named)
-        GetWindowTextA(named, caption, sizeof caption);
-    quote(quoted, caption);
-    printf("timeout %s: ", g_step);
-    if (named)
-        printf(seen, quoted);
-    else
-        fputs(seen, stdout);
-    printf("\n");
-    fflush(stdout);
-    TerminateProcess(g_proc, 1);
-    exit(3);
-}
-
-/* Waits one poll interval, or less when the program ends or a reply to a
- * message sent with a callback arrives (it comes through our own queue). */
-void step_pause(void) {
-    MSG m;
-    MsgWaitForMultipleObjects(1, &g_proc, FALSE, g_poll_ms, QS_ALLINPUT);
-    while (PeekMessageA(&m, NULL, 0, 0, PM_REMOVE))
-        DispatchMessageA(&m);
 }
 
 /* Whether the window's thread handles messages: a dialog answers once it is

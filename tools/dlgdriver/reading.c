@@ -7,8 +7,8 @@
 #include <string.h>
 
 #include "capture.h"
-#include "driving.h"
 #include "resource_ids.h" /* the installer's own control ids */
+#include "steps.h"
 #include "transcript.h"
 
 #define ID_MSGBOX_TEXT 0xFFFF /* the static holding a message box's text */
@@ -51,7 +51,7 @@ static char *window_text(HWND h) {
     return s;
 }
 
-/* A top-down 32-bit DIB section of w x h; *px gets its pixels, 0x00RRGGBB. */
+/* The kind of the box's icon, once it is drawn; "none" for a box without. */
 static const char *icon_kind(HWND dlg) {
     HWND ic = NULL;
     for (HWND c = GetWindow(dlg, GW_CHILD); c && !ic; c = GetWindow(c, GW_HWNDNEXT))
