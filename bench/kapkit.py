@@ -48,7 +48,8 @@ def grown_kit(top, files):
 def measure(files, reps):
     with tempfile.TemporaryDirectory() as top:
         kit, folders, count = grown_kit(top, files)
-        cases = {"kapkit check": [KAPKIT, "check", kit], "find -type f": ["find", kit, "-type", "f"]}
+        cases = {"kapkit check": [KAPKIT, "check", kit],
+                 "find -type f": ["find", kit, "-type", "f"]}
         status = subprocess.run(cases["kapkit check"], stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL).returncode
         assert status == 0, f"kapkit finds errors in the {count}-file kit ({status})"

@@ -63,7 +63,8 @@ def run_here():
     else:
         actions = []
         for name in SHOT_NAMES:
-            actions += [f"shot:{wineharness.winpath(WORK, os.path.join(WORK, name + '.bmp'))}", "ok"]
+            shot = wineharness.winpath(WORK, os.path.join(WORK, name + ".bmp"))
+            actions += [f"shot:{shot}", "ok"]
     lines = wineharness.run_driver(WORK, script, "KapKit", actions,
                                    timeout=None if interactive else 600)
     print("What the installer showed (dialog driver transcript):")

@@ -98,8 +98,8 @@ def pe_dll(tag):
                            0, 0x1000, 0x10000000, 0x1000, 0x200, 4, 0, 0, 0, 4, 0, 0, 0x2000,
                            0x200, 0, 2, 0, 0x100000, 0x1000, 0x100000, 0x1000, 0, 16)
     optional += b"\0" * (0xe0 - len(optional))  # the 16 empty data directories
-    section = b".rdata\0\0" + struct.pack("<IIIIIIHHI", len(data), 0x1000, len(data), 0x200,
-                                           0, 0, 0, 0, 0x40000040)
+    section = b".rdata\0\0" + struct.pack(
+        "<IIIIIIHHI", len(data), 0x1000, len(data), 0x200, 0, 0, 0, 0, 0x40000040)
     headers = (dos + header + optional + section).ljust(0x200, b"\0")
     return headers + data
 

@@ -266,8 +266,8 @@ def start(work, win32_dir, libcache, versions):
     started = time.monotonic()
     while not os.path.exists(os.path.join(x, "ready")):
         if not alive(pgid):
-            fail("vm: the guest stopped while booting:\n" + tail(read(console) +
-                                                                   read(console + ".qemu")))
+            fail("vm: the guest stopped while booting:\n"
+                 + tail(read(console) + read(console + ".qemu")))
         if time.monotonic() - started > BOOT_SECONDS:
             kill(pgid)
             fail(f"vm: the guest did not come up in {BOOT_SECONDS} s; killed "

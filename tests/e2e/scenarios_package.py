@@ -97,7 +97,8 @@ SCENARIOS = [
         [error("Impossible to copy the hdi driver.\nInstallation failed"), "ok"], {},
         hosts={"A": {"libs": {"hcreg8.dll": "8.1.0.0"}, "drv": False}})),
     dict(name="upper-case extensions match", **case(
-        [SUCCESS, "ok"], {"A/drv": "KAPVL.DLL KAPVL.DRC KAPVL.HDI", "A/help": "KAPVL.CNT KAPVL.HLP"},
+        [SUCCESS, "ok"],
+        {"A/drv": "KAPVL.DLL KAPVL.DRC KAPVL.HDI", "A/help": "KAPVL.CNT KAPVL.HLP"},
         kit={"English/ACAD2005": {k.upper() if k != "kap.hif" else k: v
                                   for k, v in driver_files("8,1,0,0").items()}})),
     dict(name="a folder named like a driver, found first", **case(

@@ -56,7 +56,8 @@ DDK = error("The driver was built with a Driver Development Kit (DDK) more recen
             "used for the targetted application.In order to install \nthe driver, you must "
             "either update your application to the same \nDDK level or use a less recent "
             "driver.\nInstallation failed.")
-SUCCESS = box(PROGRAM, "none", "Success !\nThe new Kap HDI driver is now installed.\nEnjoy using it!")
+SUCCESS = box(PROGRAM, "none",
+              "Success !\nThe new Kap HDI driver is now installed.\nEnjoy using it!")
 EXIT = "exit 0"
 
 
