@@ -11,43 +11,13 @@
 #include "../host/host_library.h"
 #include "../ui/languages.h"
 #include "deploy_command.h"
+#include "deploy_file_ops.h"
 #include "deploy_files.h"
 #include "deploy_host.h"
+#include "deploy_log.h"
 #include "version.h"
 
 enum { LINE_SIZE = 2 * REASON_SIZE };
-
-// The report's destinations: standard output (standard error for detect,
-// whose standard output is its verdict alone) and the log, when one is open.
-static FILE *report_out = stdout;
-static FILE *run_log = nullptr;
-
-static void log_time() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    fprintf(run_log, "%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour,
-            t.wMinute, t.wSecond);
-}
-
-static void say(const char *line) {
-    fprintf(report_out, "%s\n", line);
-    if (run_log != nullptr) {
-        log_time();
-        fprintf(run_log, "%s\n", line);
-    }
-}
-
-static void open_log(const char *path) {
-    run_log = fopen(path, "a");
-    if (run_log == nullptr) {
-        fprintf(stderr,
-                "kapdeploy: the log %s cannot be written (error %lu); going on without it\n", path,
-                static_cast<unsigned long>(GetLastError()));
-        return;
-    }
-    log_time();
-    fprintf(run_log, "kapdeploy %s: %s\n", KAP_VERSION_TEXT, GetCommandLineA());
-}
 
 // One run at a time on a PC; a second waits a few seconds for the first.
 // An account without the right to create global objects (an administrator
@@ -83,6 +53,8 @@ static const char *outcome_words(ProductOutcome outcome) {
         return "refused: ";
     case OUTCOME_FAILED:
         return "failed, nothing changed: ";
+    case OUTCOME_ABSENT:
+        return "not present: ";
     case OUTCOME_DONE:
     case OUTCOME_ALREADY:
         break;
@@ -94,6 +66,12 @@ static const char *outcome_words(ProductOutcome outcome) {
 static ProductOutcome handle_product(const DeployCommand &command, const char *kit,
                                      const DeployProduct &product, char *line) {
     const ProductRecord &record = product.record;
+    // AutoCAD removed, its key left behind: not this run's failure.
+    if (record.location[0] != '\0' && folder_gone(record.location)) {
+        snprintf(line, LINE_SIZE, "%s [%s]: %sits folder %s is gone", record.product_name,
+                 product.key, outcome_words(OUTCOME_ABSENT), record.location);
+        return OUTCOME_ABSENT;
+    }
     FourPartVersion host;
     char digit = read_host_library(record.location, &host);
     ProductJudgement judged;
@@ -115,7 +93,7 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
     } else if (command.action == ACTION_INSTALL) {
         outcome = install_set(&set, record, command.dry_run, reason);
     } else if (command.action == ACTION_REMOVE) {
-        outcome = remove_set(set, record, command.dry_run, reason);
+        outcome = remove_set(&set, record, command.dry_run, reason);
     } else {
         bool installed = compare_set(&set) == SET_INSTALLED;
         outcome = installed ? OUTCOME_DONE : OUTCOME_FAILED;
@@ -185,7 +163,7 @@ static int run_command(const DeployCommand &command, const char *kit,
     int selected = 0;
     for (int i = 0; i < products.count; ++i) {
         const DeployProduct &p = products.products[i];
-        if (!product_selected(command.product, p.record.product_name))
+        if (!product_selected(command.product, p.record.product_name, p.key))
             continue;
         char line[LINE_SIZE];
         ProductOutcome outcome = recovered[i];
@@ -197,19 +175,24 @@ static int run_command(const DeployCommand &command, const char *kit,
         say(line);
         recovered[selected++] = outcome;
     }
+    int present = 0;
+    for (int i = 0; i < selected; ++i)
+        present += recovered[i] == OUTCOME_ABSENT ? 0 : 1;
     if (selected == 0)
-        say("no registered product has that name");
+        say("no registered product has that name or key");
+    else if (present == 0)
+        say("none of the selected products is present on this PC");
     if (command.action != ACTION_DETECT)
         return combine_exit_code(recovered, selected);
-    for (int i = 0; i < selected; ++i) {
-        if (recovered[i] != OUTCOME_DONE)
-            return EXIT_NOT_DETECTED;
+    int status = detect_exit_code(recovered, selected);
+    if (status == EXIT_DEPLOY_OK) {
+        char verdict[LINE_SIZE];
+        snprintf(verdict, LINE_SIZE, "Kap HDI driver installed (%s) in %d product%s",
+                 command.language, present, present == 1 ? "" : "s");
+        fprintf(stdout, "%s\n", verdict);
+        log_note("%s", verdict);
     }
-    if (selected == 0)
-        return EXIT_NOT_DETECTED;
-    fprintf(stdout, "Kap HDI driver installed (%s) in %d product%s\n", command.language, selected,
-            selected == 1 ? "" : "s");
-    return EXIT_DEPLOY_OK;
+    return status;
 }
 
 // Finishes what earlier runs left undone, in every product, before anything
@@ -258,6 +241,8 @@ static int deploy(const DeployCommand &command) {
     DWORD len =
         GetFullPathNameA(command.kit != nullptr ? command.kit : ".", MAX_PATH, kit, nullptr);
     int status = failed;
+    if (len > 0 && len < MAX_PATH)
+        log_note("kit %s%s", kit, command.kit != nullptr ? "" : " (the current folder)");
     if (len == 0 || len >= MAX_PATH || !is_folder(kit)) {
         char line[LINE_SIZE];
         snprintf(line, LINE_SIZE, "the kit folder %s does not exist",
@@ -266,8 +251,14 @@ static int deploy(const DeployCommand &command) {
     } else if (command.language != nullptr &&
                (!concat_bounded(language, MAX_PATH, kit, "\\", command.language) ||
                 !is_folder(language))) {
+        // Without --kit the kit is the current folder, which for a start-up
+        // script is System32.
         char line[LINE_SIZE];
-        snprintf(line, LINE_SIZE, "the kit %s has no %s folder", kit, command.language);
+        if (command.kit != nullptr)
+            snprintf(line, LINE_SIZE, "the kit %s has no %s folder", kit, command.language);
+        else
+            snprintf(line, LINE_SIZE, "the current folder %s has no %s folder: give --kit", kit,
+                     command.language);
         say(line);
     } else if (products.count == 0 && command.action == ACTION_LIST) {
         say("no AutoCAD product is registered on this PC");
@@ -286,26 +277,31 @@ int main(int argc, char **argv) {
     DeployCommand command;
     const char *problem = parse_deploy_command(argc, argv, &command);
     if (problem != nullptr) {
-        if (command.culprit != nullptr)
+        if (command.culprit_option != nullptr)
+            fprintf(stderr, "kapdeploy: %s \"%s\": %s\n%s", command.culprit_option, command.culprit,
+                    problem, deploy_usage);
+        else if (command.culprit != nullptr)
             fprintf(stderr, "kapdeploy: %s: \"%s\"\n%s", problem, command.culprit, deploy_usage);
         else
             fprintf(stderr, "kapdeploy: %s\n%s", problem, deploy_usage);
         return EXIT_BAD_COMMAND;
     }
-    if (command.action == ACTION_HELP || command.action == ACTION_VERSION) {
-        fputs(command.action == ACTION_HELP ? deploy_usage : "kapdeploy " KAP_VERSION_TEXT "\n",
-              stdout);
+    if (command.action == ACTION_HELP) {
+        fputs(deploy_usage, stdout);
+        fputs(deploy_exit_codes, stdout);
         return EXIT_DEPLOY_OK;
     }
-    if (command.action == ACTION_DETECT)
-        report_out = stderr;
-    if (command.log != nullptr)
-        open_log(command.log);
-    int status = deploy(command);
-    if (run_log != nullptr) {
-        log_time();
-        fprintf(run_log, "exit code %d\n", status);
-        fclose(run_log);
+    if (command.action == ACTION_VERSION) {
+        fputs("kapdeploy " KAP_VERSION_TEXT "\n", stdout);
+        return EXIT_DEPLOY_OK;
     }
+    // detect speaks through its exit code and one line on standard output;
+    // anything on standard error would read as a failed detection.
+    bool detect = command.action == ACTION_DETECT;
+    report_on_stdout(!detect);
+    if (command.log != nullptr)
+        log_open(command.log, detect);
+    int status = deploy(command);
+    log_close(status);
     return status;
 }
