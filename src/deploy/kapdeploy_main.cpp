@@ -37,6 +37,15 @@ static bool is_folder(const char *path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+static bool holds_a_language_folder(const char *kit) {
+    for (const char *language : language_folder_table) {
+        char folder[MAX_PATH];
+        if (concat_bounded(folder, MAX_PATH, kit, "\\", language) && is_folder(folder))
+            return true;
+    }
+    return false;
+}
+
 // "name [key]: release, host level a.b.c.d" and, when read, the driver's.
 static int describe(char *line, const DeployProduct &p, HostRelease release,
                     const FourPartVersion &host) {
@@ -147,7 +156,8 @@ static int list_products(const char *kit, const DeployProducts &products) {
         char rejected[REASON_SIZE] = "";
         if (digit != 0 && judged.release == RELEASE_NONE)
             snprintf(rejected, sizeof rejected, " (%s)", judged.reason);
-        snprintf(line + len, LINE_SIZE - len, ", location %s%s, kit: %s", p.record.location,
+        snprintf(line + len, LINE_SIZE - len, ", location %s%s%s, kit: %s", p.record.location,
+                 p.record.location[0] != '\0' && folder_gone(p.record.location) ? " (gone)" : "",
                  rejected, state);
         say(line);
     }
@@ -218,9 +228,17 @@ static int deploy(const DeployCommand &command) {
     }
     int failed = command.action == ACTION_DETECT ? EXIT_NOT_DETECTED : EXIT_INSTALL_FAILURE;
     DeployProducts products;
-    switch (scan_deploy_products(&products)) {
+    long error = 0;
+    char line[LINE_SIZE];
+    char words[200];
+    switch (scan_deploy_products(&products, &error)) {
     case SCAN_NO_HARDCOPY_KEY:
-        say("no AutoCAD product is registered on this PC (no HKLM\\Software\\Autodesk\\Hardcopy)");
+        error_words(static_cast<DWORD>(error), words, sizeof words);
+        snprintf(line, LINE_SIZE,
+                 "no AutoCAD product is registered on this PC (HKLM\\Software\\Autodesk\\Hardcopy: "
+                 "error %ld: %s)",
+                 error, words);
+        say(line);
         return failed;
     case SCAN_FAILED:
         say("the registry's AutoCAD entries cannot be read");
@@ -244,16 +262,17 @@ static int deploy(const DeployCommand &command) {
     if (len > 0 && len < MAX_PATH)
         log_note("kit %s%s", kit, command.kit != nullptr ? "" : " (the current folder)");
     if (len == 0 || len >= MAX_PATH || !is_folder(kit)) {
-        char line[LINE_SIZE];
-        snprintf(line, LINE_SIZE, "the kit folder %s does not exist",
-                 command.kit != nullptr ? command.kit : ".");
+        DWORD why = len == 0 || len >= MAX_PATH ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
+        error_words(why, words, sizeof words);
+        snprintf(line, LINE_SIZE, "the kit folder %s does not exist (error %lu: %s)",
+                 command.kit != nullptr ? command.kit : ".", static_cast<unsigned long>(why),
+                 words);
         say(line);
     } else if (command.language != nullptr &&
                (!concat_bounded(language, MAX_PATH, kit, "\\", command.language) ||
                 !is_folder(language))) {
         // Without --kit the kit is the current folder, which for a start-up
         // script is System32.
-        char line[LINE_SIZE];
         if (command.kit != nullptr)
             snprintf(line, LINE_SIZE, "the kit %s has no %s folder", kit, command.language);
         else
@@ -264,6 +283,11 @@ static int deploy(const DeployCommand &command) {
         say("no AutoCAD product is registered on this PC");
     } else {
         status = run_command(command, kit, products, recovered);
+        if (command.action == ACTION_LIST && command.kit == nullptr &&
+            !holds_a_language_folder(kit)) {
+            snprintf(line, LINE_SIZE, "the current folder %s holds no kit: give --kit", kit);
+            say(line);
+        }
     }
     free(recovered);
     free(products.products);

@@ -249,6 +249,8 @@ def bad_input(work, drive):
     # Run from a folder that is no kit, as a start-up script is.
     _, out, _ = deploy(work, "install", *common, cwd="A", code=1603)
     expect(out == "the current folder K:\\A has no English folder: give --kit\n", out)
+    _, out, _ = deploy(work, "list", cwd="A", code=0)
+    expect(out.endswith("\nthe current folder K:\\A holds no kit: give --kit\n"), out)
     _, out, _ = deploy(work, "--help", code=0)
     expect("1618  a file was in use" in out and "unless --kit names it" in out, out)
     # The log's folders are made; a log that still cannot be opened is told.
@@ -296,6 +298,8 @@ def stale_beside_good(work, drive):
                f"K:\\{action}.log", code=0)
         expect(gone in read_log(drive, f"{action}.log"), f"{action}: stale product not named")
     expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "A not installed")
+    _, out, _ = deploy(work, "list", code=0)
+    expect("location K:\\Gone (gone), kit: none" in out, out)
     _, out, _ = deploy(work, "install", "--product", "AutoCAD 2004", "--language", "English",
                        code=1603)
     expect(out == gone + "\nnone of the selected products is present on this PC\n", out)
