@@ -231,6 +231,12 @@ static ProductOutcome ready_to_write(const DeploySet &set, const ProductRecord &
     return check_writable(set, product, reason);
 }
 
+static void log_file(const char *what, const char *name, const char *to, const char *target) {
+    char line[2 * MAX_PATH + 16];
+    snprintf(line, sizeof line, "%s %s%s%s", what, name, to, target);
+    log_note(line);
+}
+
 static const char dry_run_words[] =
     "every file read, every folder takes a file (dry run: nothing written)";
 
@@ -283,7 +289,7 @@ ProductOutcome install_set(DeploySet *changed, const ProductRecord &product, boo
     delete_journal(product);
     delete_suffixed(set, old_suffix);
     for (int i = 0; i < set.count; ++i)
-        log_note("copied %s to %s", set.files[i].source, set.files[i].target);
+        log_file("copied", set.files[i].source, " to ", set.files[i].target);
     snprintf(reason, REASON_SIZE, "installed %d files", set.count);
     return OUTCOME_DONE;
 }
@@ -345,7 +351,7 @@ ProductOutcome remove_set(DeploySet *set, const ProductRecord &product, bool dry
     delete_suffixed(ours, old_suffix);
     delete_journal(product);
     for (int i = 0; i < ours.count; ++i)
-        log_note("removed %s", ours.files[i].target);
+        log_file("removed", ours.files[i].target, "", "");
     snprintf(reason, REASON_SIZE, "removed %d files%s", ours.count, kept);
     return OUTCOME_DONE;
 }

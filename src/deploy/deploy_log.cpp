@@ -2,7 +2,6 @@
 // and its offset from UTC, so that logs of PCs in several zones compare.
 #include "deploy_log.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -91,27 +90,25 @@ void log_open(const char *path, bool quiet) {
             GetCommandLineA());
 }
 
-void log_note(const char *format, ...) {
+void log_note(const char *line) {
     if (run_log == nullptr)
         return;
     log_time();
-    va_list args;
-    va_start(args, format);
-    vfprintf(run_log, format, args);
-    va_end(args);
-    fputc('\n', run_log);
+    fprintf(run_log, "%s\n", line);
 }
 
 void say(const char *line) {
     if (on_stdout)
         fprintf(stdout, "%s\n", line);
-    log_note("%s", line);
+    log_note(line);
 }
 
 void log_close(int status) {
     if (run_log == nullptr)
         return;
-    log_note("exit code %d", status);
+    char line[32];
+    snprintf(line, sizeof line, "exit code %d", status);
+    log_note(line);
     fclose(run_log);
     run_log = nullptr;
 }

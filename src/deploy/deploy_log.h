@@ -16,7 +16,7 @@ void report_on_stdout(bool on);
 void log_open(const char *path, bool quiet);
 
 // A line for the log only.
-void log_note(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void log_note(const char *line);
 
 // A line of the report.
 void say(const char *line);

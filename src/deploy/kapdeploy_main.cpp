@@ -32,9 +32,16 @@ static bool take_run_lock() {
     return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
-static bool is_folder(const char *path) {
+// error: why it is not one.
+static bool is_folder(const char *path, DWORD *error = nullptr) {
     DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    bool folder =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (error != nullptr)
+        *error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError()
+                 : folder                              ? ERROR_SUCCESS
+                                                       : ERROR_DIRECTORY;
+    return folder;
 }
 
 static bool holds_a_language_folder(const char *kit) {
@@ -200,7 +207,7 @@ static int run_command(const DeployCommand &command, const char *kit,
         snprintf(verdict, LINE_SIZE, "Kap HDI driver installed (%s) in %d product%s",
                  command.language, present, present == 1 ? "" : "s");
         fprintf(stdout, "%s\n", verdict);
-        log_note("%s", verdict);
+        log_note(verdict);
     }
     return status;
 }
@@ -259,10 +266,13 @@ static int deploy(const DeployCommand &command) {
     DWORD len =
         GetFullPathNameA(command.kit != nullptr ? command.kit : ".", MAX_PATH, kit, nullptr);
     int status = failed;
-    if (len > 0 && len < MAX_PATH)
-        log_note("kit %s%s", kit, command.kit != nullptr ? "" : " (the current folder)");
-    if (len == 0 || len >= MAX_PATH || !is_folder(kit)) {
-        DWORD why = len == 0 || len >= MAX_PATH ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
+    if (len > 0 && len < MAX_PATH) {
+        snprintf(line, LINE_SIZE, "kit %s%s", kit,
+                 command.kit != nullptr ? "" : " (the current folder)");
+        log_note(line);
+    }
+    DWORD why = ERROR_FILENAME_EXCED_RANGE;
+    if (len == 0 || len >= MAX_PATH || !is_folder(kit, &why)) {
         error_words(why, words, sizeof words);
         snprintf(line, LINE_SIZE, "the kit folder %s does not exist (error %lu: %s)",
                  command.kit != nullptr ? command.kit : ".", static_cast<unsigned long>(why),

@@ -88,9 +88,9 @@ int main(int argc, char **argv) {
     static char cmd[32768];
     for (int a = i + 1; a < argc; a++)
         append_arg(cmd, sizeof cmd, argv[a]);
-    if (line && strlen(cmd) + strlen(line) + 2 < sizeof cmd) {
-        strcat(cmd, " ");
-        strcat(cmd, line);
+    if (line) {
+        size_t n = strlen(cmd);
+        snprintf(cmd + n, sizeof cmd - n, " %s", line);
     }
     g_status = fopen(argv[1], "w");
     if (!g_status)
