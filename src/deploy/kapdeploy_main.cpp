@@ -22,14 +22,18 @@ enum { LINE_SIZE = 2 * REASON_SIZE };
 // One run at a time on a PC; a second waits a few seconds for the first.
 // An account without the right to create global objects (an administrator
 // trying it by hand from a plain session) still guards its own session.
-static bool take_run_lock() {
+// ERROR_SUCCESS, WAIT_TIMEOUT while another run holds it, or why the lock
+// could not be made.
+static DWORD take_run_lock() {
     HANDLE lock = CreateMutexA(nullptr, FALSE, "Global\\KapHdiDeploy");
     if (lock == nullptr && GetLastError() == ERROR_ACCESS_DENIED)
         lock = CreateMutexA(nullptr, FALSE, "Local\\KapHdiDeploy");
     if (lock == nullptr)
-        return false;
+        return GetLastError();
     DWORD waited = WaitForSingleObject(lock, 5000);
-    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? ERROR_SUCCESS
+           : waited == WAIT_TIMEOUT                            ? WAIT_TIMEOUT
+                                                               : GetLastError();
 }
 
 // error: why it is not one.
@@ -111,11 +115,13 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
     } else if (command.action == ACTION_REMOVE) {
         outcome = remove_set(&set, record, command.dry_run, reason);
     } else {
+        char why[REASON_SIZE] = "the kit's files are not all there, byte for byte";
         bool installed = compare_set(&set) == SET_INSTALLED;
+        if (!installed)
+            check_readable(set, why); // a file that cannot be read says why
         outcome = installed ? OUTCOME_DONE : OUTCOME_FAILED;
-        snprintf(reason, REASON_SIZE, "%s",
-                 installed ? "installed"
-                           : "not installed: the kit's files are not all there, byte for byte");
+        snprintf(reason, REASON_SIZE, "%s%s",
+                 installed ? "installed" : "not installed: ", installed ? "" : why);
     }
     // Detection changes nothing, so its "no" is a plain one.
     const char *words = command.action == ACTION_DETECT ? "" : outcome_words(outcome);
@@ -229,15 +235,23 @@ static void recover_all(const DeployProducts &products, ProductOutcome *recovere
 }
 
 static int deploy(const DeployCommand &command) {
-    if (!take_run_lock()) {
+    int failed = command.action == ACTION_DETECT ? EXIT_NOT_DETECTED : EXIT_INSTALL_FAILURE;
+    char line[LINE_SIZE];
+    char words[200];
+    DWORD locked = take_run_lock();
+    if (locked == WAIT_TIMEOUT) {
         say("another kapdeploy run is in progress on this PC: try again later");
         return EXIT_TRY_AGAIN;
     }
-    int failed = command.action == ACTION_DETECT ? EXIT_NOT_DETECTED : EXIT_INSTALL_FAILURE;
+    if (locked != ERROR_SUCCESS) {
+        error_words(locked, words, sizeof words);
+        snprintf(line, LINE_SIZE, "the run's lock cannot be taken (error %lu: %s)",
+                 static_cast<unsigned long>(locked), words);
+        say(line);
+        return failed;
+    }
     DeployProducts products;
     long error = 0;
-    char line[LINE_SIZE];
-    char words[200];
     switch (scan_deploy_products(&products, &error)) {
     case SCAN_NO_HARDCOPY_KEY:
         error_words(static_cast<DWORD>(error), words, sizeof words);

@@ -275,9 +275,11 @@ def held_remove(work, drive):
     expect("another program is using K:\\A\\drv\\kapvl.hdi (error 32: " in out and
            "differs" not in out, out)
     expect(files(drive, "A") == installed, "a file was removed")
-    _, out, err = deploy(work, "detect", "--product", "all", "--language", "English",
-                         holds=["K:\\A\\drv\\kapvl.hdi"], code=1)
+    _, out, err = deploy(work, "detect", "--product", "all", "--language", "English", "--log",
+                         "K:\\detect.log", holds=["K:\\A\\drv\\kapvl.hdi"], code=1)
     expect(out == "" and err == "", repr((out, err)))
+    expect("not installed: another program is using K:\\A\\drv\\kapvl.hdi (error 32: " in
+           read_log(drive, "detect.log"), "detect's log lacks the reason")
 
 
 @scenario
@@ -316,6 +318,9 @@ def no_drv_folder(work, drive):
         _, out, _ = deploy(work, "install", "--product", "all", "--language", "English", *extra,
                            code=1603)
         expect("failed, nothing changed: could not write in K:\\D\\drv (error 3: " in out, out)
+    # Files in a folder that is not there are absent, not "different".
+    _, out, _ = deploy(work, "remove", "--product", "all", "--language", "English", code=0)
+    expect(out.endswith(": nothing to remove: none of the kit's files is there\n"), out)
     expect(sorted(os.listdir(os.path.join(drive, "D"))) == ["hcreg8.dll", "help"] and
            files(drive, "D") == {}, "something was written")
 
