@@ -238,7 +238,7 @@ static void log_file(const char *what, const char *name, const char *to, const c
 }
 
 static const char dry_run_words[] =
-    "every file read, every folder takes a file (dry run: nothing written)";
+    "every file read, every folder takes a file (dry run: nothing changed)";
 
 ProductOutcome install_set(DeploySet *changed, const ProductRecord &product, bool dry_run,
                            char *reason) {
