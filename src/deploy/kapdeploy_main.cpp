@@ -326,8 +326,8 @@ int main(int argc, char **argv) {
     const char *problem = parse_deploy_command(argc, argv, &command);
     if (problem != nullptr) {
         if (command.culprit_option != nullptr)
-            fprintf(stderr, "kapdeploy: %s \"%s\": %s\n%s", command.culprit_option, command.culprit,
-                    problem, deploy_usage);
+            fprintf(stderr, "kapdeploy: %s: %s (its value: %s)\n%s", command.culprit_option,
+                    problem, command.culprit, deploy_usage);
         else if (command.culprit != nullptr)
             fprintf(stderr, "kapdeploy: %s: \"%s\"\n%s", problem, command.culprit, deploy_usage);
         else
