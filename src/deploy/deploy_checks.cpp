@@ -28,6 +28,15 @@ static bool refuse(ProductJudgement *judgement, const char *text) {
     return false;
 }
 
+// The installer's text, then the file it is about, which its dialog leaves
+// to the reader's guess.
+static bool refuse_file(ProductJudgement *judgement, const char *text, const char *path) {
+    refuse(judgement, text);
+    size_t len = strlen(judgement->reason);
+    snprintf(judgement->reason + len, REASON_SIZE - len, " (%s)", path);
+    return false;
+}
+
 static int language_index(const char *language_folder) {
     for (int i = 0; i < LANGUAGE_COUNT; ++i) {
         if (strcmp(language_folder_table[i], language_folder) == 0)
@@ -62,9 +71,9 @@ bool judge_product(char digit, const FourPartVersion &host_version, const char *
     uint16_t level[HIF_VALUE_COUNT] = {0, 0, 0, 0};
     switch (hif_read_file(hif_path, driver_level_key, level)) {
     case HIF_CANNOT_OPEN:
-        return refuse(judgement, hif_cannot_open_message);
+        return refuse_file(judgement, hif_cannot_open_message, hif_path);
     case HIF_KEY_MISSING:
-        return refuse(judgement, hif_key_missing_message);
+        return refuse_file(judgement, hif_key_missing_message, hif_path);
     case HIF_FOUND:
         break;
     }
@@ -83,15 +92,28 @@ bool judge_product(char digit, const FourPartVersion &host_version, const char *
 }
 
 int combine_exit_code(const ProductOutcome *outcomes, int count) {
-    if (count == 0)
-        return EXIT_INSTALL_FAILURE;
     bool in_use = false;
+    int present = 0;
     for (int i = 0; i < count; ++i) {
         if (outcomes[i] == OUTCOME_REFUSED || outcomes[i] == OUTCOME_FAILED)
             return EXIT_INSTALL_FAILURE;
         in_use = in_use || outcomes[i] == OUTCOME_IN_USE;
+        present += outcomes[i] == OUTCOME_ABSENT ? 0 : 1;
     }
+    if (present == 0)
+        return EXIT_INSTALL_FAILURE;
     return in_use ? EXIT_TRY_AGAIN : EXIT_DEPLOY_OK;
+}
+
+int detect_exit_code(const ProductOutcome *outcomes, int count) {
+    int installed = 0;
+    for (int i = 0; i < count; ++i) {
+        if (outcomes[i] == OUTCOME_DONE)
+            ++installed;
+        else if (outcomes[i] != OUTCOME_ABSENT)
+            return EXIT_NOT_DETECTED;
+    }
+    return installed > 0 ? EXIT_DEPLOY_OK : EXIT_NOT_DETECTED;
 }
 
 const char *release_words(HostRelease release) {

@@ -13,6 +13,7 @@ enum ProductOutcome {
     OUTCOME_IN_USE,  // a file is held by another program: nothing changed
     OUTCOME_REFUSED, // the installer's checks refuse the product
     OUTCOME_FAILED,  // a copy or another step failed: nothing changed
+    OUTCOME_ABSENT,  // registered, but its folder is gone: passed over
 };
 
 enum { REASON_SIZE = 512 };
@@ -36,10 +37,15 @@ bool judge_product(char digit, const FourPartVersion &host_version, const char *
 // The installer's message as one line: line breaks become single blanks.
 void one_line(char *out, size_t cap, const char *text);
 
-// The run's exit code from each selected product's outcome: 0 when all went
-// well, 1618 when files in use were the only problem, 1603 for anything
-// else and when no product was selected at all.
+// The run's exit code from each selected product's outcome, a product that
+// is not present left out: 0 when all went well, 1618 when files in use
+// were the only problem, 1603 for anything else and when no product is left.
 int combine_exit_code(const ProductOutcome *outcomes, int count);
+
+// detect's exit code from its outcomes (OUTCOME_DONE: installed), a product
+// that is not present left out: 0 when every other one holds the kit's
+// files and there is one at least, else 1.
+int detect_exit_code(const ProductOutcome *outcomes, int count);
 
 // "ACAD2005", or why a product has no release.
 const char *release_words(HostRelease release);

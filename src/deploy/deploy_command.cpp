@@ -8,12 +8,22 @@
 
 const char deploy_usage[] =
     "usage: kapdeploy list [--kit DIR]\n"
-    "       kapdeploy install --product NAME|all --language FOLDER [--kit DIR] [--log FILE] "
+    "       kapdeploy install --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE] "
     "[--dry-run]\n"
-    "       kapdeploy detect --product NAME|all --language FOLDER [--kit DIR]\n"
-    "       kapdeploy remove --product NAME|all --language FOLDER [--kit DIR] [--log FILE] "
+    "       kapdeploy detect --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE]\n"
+    "       kapdeploy remove --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE] "
     "[--dry-run]\n"
-    "       kapdeploy --help | --version\n";
+    "       kapdeploy --help | --version\n"
+    "The kit is the current folder unless --kit names it, as for the installer; a start-up\n"
+    "script runs in C:\\Windows\\System32, so give --kit there.\n";
+
+const char deploy_exit_codes[] =
+    "exit codes:\n"
+    "  0     every selected product that is present holds the kit's files\n"
+    "  1     detect only: not installed (standard output stays empty)\n"
+    "  87    wrong command line\n"
+    "  1603  a product was refused or a step failed, or no selected product is present\n"
+    "  1618  a file was in use (AutoCAD running) or another kapdeploy ran: try again later\n";
 
 struct ActionName {
     const char *name;
@@ -33,7 +43,7 @@ static const char *allowed_options(DeployAction action) {
     case ACTION_LIST:
         return "k";
     case ACTION_DETECT:
-        return "plk";
+        return "plkg";
     case ACTION_INSTALL:
     case ACTION_REMOVE:
         return "plkgd";
@@ -71,6 +81,11 @@ static const char *store_option(char letter, const char *value, DeployCommand *c
         return "an option is given twice";
     if (value[0] == '\0')
         return "an option's value is empty";
+    // Windows reads \" as a quote inside the argument: "C:\out\" --dry-run
+    // becomes one value, and the rest of the line is lost.
+    if (strchr(value, '"') != nullptr)
+        return "the value holds a quote: a \\ before a closing quote keeps the quote and takes "
+               "in the rest of the line; leave that \\ out";
     if (letter == 'l') {
         value = language_folder_named(value);
         if (value == nullptr)
@@ -82,7 +97,8 @@ static const char *store_option(char letter, const char *value, DeployCommand *c
 }
 
 const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) {
-    *command = DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false, nullptr};
+    *command =
+        DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false, nullptr, nullptr};
     if (argc < 2)
         return "no sub-command";
     const ActionName *found = nullptr;
@@ -111,10 +127,12 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
         }
         if (i + 1 >= argc)
             return "an option lacks its value";
+        command->culprit_option = argv[i];
         command->culprit = argv[++i];
         const char *problem = store_option(letter, argv[i], command);
         if (problem != nullptr)
             return problem;
+        command->culprit_option = nullptr;
     }
     command->culprit = nullptr;
     if (strchr(allowed, 'p') != nullptr &&
@@ -123,6 +141,7 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
     return nullptr;
 }
 
-bool product_selected(const char *selector, const char *product_name) {
-    return ascii_equal_nocase(selector, "all") || ascii_equal_nocase(selector, product_name);
+bool product_selected(const char *selector, const char *product_name, const char *key) {
+    return ascii_equal_nocase(selector, "all") || ascii_equal_nocase(selector, product_name) ||
+           ascii_equal_nocase(selector, key);
 }

@@ -22,20 +22,24 @@ enum {
 
 struct DeployCommand {
     DeployAction action;
-    const char *product;  // a product name or "all"; null for list
+    const char *product;  // a product name or key, or "all"; null for list
     const char *language; // the kit's own spelling of the language folder
     const char *kit;      // null: the current folder
     const char *log;      // null: no log
     bool dry_run;
-    const char *culprit; // the word of the line that is wrong, or null
+    const char *culprit;        // the word of the line that is wrong, or null
+    const char *culprit_option; // the option whose value is wrong, or null
 };
 
 extern const char deploy_usage[];
+// What --help adds to the usage.
+extern const char deploy_exit_codes[];
 
 // Fills *command from argv; null when the line is well formed, else what is
 // wrong with it, in words (the run then ends with EXIT_BAD_COMMAND).
 const char *parse_deploy_command(int argc, char **argv, DeployCommand *command);
 
-// Whether the --product value selects a product of this name: "all" does,
-// and so does its name without regard to the case of ASCII letters.
-bool product_selected(const char *selector, const char *product_name);
+// Whether the --product value selects a product: "all" does, and so do its
+// name and its key (the hardcopy value that list shows), without regard to
+// the case of ASCII letters.
+bool product_selected(const char *selector, const char *product_name, const char *key);

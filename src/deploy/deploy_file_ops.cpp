@@ -7,6 +7,7 @@
 
 #include "../control/text.h"
 #include "deploy_checks.h"
+#include "deploy_log.h"
 
 const char *folder_of(const ProductRecord &product, bool help) {
     return help ? product.help_folder : product.driver_folder;
@@ -16,18 +17,21 @@ bool exists(const char *path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool not_found_error(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool folder_gone(const char *path) {
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && not_found_error(GetLastError());
+}
+
 bool in_use_error(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 void tell_error(char *reason, const char *what, const char *name, DWORD error) {
-    char words[200] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   words, sizeof words, nullptr);
-    one_line(words, sizeof words, words);
-    size_t len = strlen(words);
-    while (len > 0 && (words[len - 1] == ' ' || words[len - 1] == '\r' || words[len - 1] == '.'))
-        words[--len] = '\0';
+    char words[200];
+    error_words(error, words, sizeof words);
     snprintf(reason, REASON_SIZE, "%s %s (error %lu: %s)", what, name,
              static_cast<unsigned long>(error), words);
 }

@@ -8,6 +8,13 @@ const char *folder_of(const ProductRecord &product, bool help);
 
 bool exists(const char *path);
 
+// No such file, or no such folder on its path.
+bool not_found_error(DWORD error);
+
+// A folder that is not there at all; one that cannot be looked at is
+// not gone.
+bool folder_gone(const char *path);
+
 // A file another program holds: the run may try again later.
 bool in_use_error(DWORD error);
 

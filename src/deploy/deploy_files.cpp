@@ -12,6 +12,7 @@
 #include "../control/text.h"
 #include "../package/first_match.h"
 #include "deploy_file_ops.h"
+#include "deploy_log.h"
 
 // What the steps' searches found in one package folder, kept for the next
 // product of the same release and language: 50 products, one search.
@@ -20,16 +21,42 @@ struct KitMatches {
     bool found[DEPLOY_STEP_COUNT];
     char names[DEPLOY_STEP_COUNT][MAX_PATH];
     DWORD attributes[DEPLOY_STEP_COUNT];
+    int counts[DEPLOY_STEP_COUNT]; // how many long names match
 };
 
 static KitMatches last_matches;
 
+// The entries whose long names match, as find_first_match judges them.
+static int count_matches(const char *folder, const char *pattern) {
+    char path[MAX_PATH];
+    WIN32_FIND_DATAA found;
+    HANDLE search = concat_bounded(path, MAX_PATH, folder, "\\", pattern)
+                        ? FindFirstFileA(path, &found)
+                        : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 0;
+    do {
+        count += long_name_matches(found.cFileName, pattern) ? 1 : 0;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+static void add_note(DeploySet *set, const char *words, const char *more) {
+    size_t len = strlen(set->note);
+    snprintf(set->note + len, REASON_SIZE - len, "%s%s%s", len > 0 ? "; " : "", words, more);
+}
+
 static const KitMatches &kit_matches(const char *package_folder) {
     if (strcmp(last_matches.package_folder, package_folder) != 0) {
-        for (int i = 0; i < DEPLOY_STEP_COUNT; ++i)
+        for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
             last_matches.found[i] =
                 find_first_match(package_folder, deploy_steps[i].pattern, last_matches.names[i],
                                  &last_matches.attributes[i]);
+            last_matches.counts[i] =
+                last_matches.found[i] ? count_matches(package_folder, deploy_steps[i].pattern) : 0;
+        }
         concat_bounded(last_matches.package_folder, MAX_PATH, package_folder);
     }
     return last_matches;
@@ -48,20 +75,27 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
             one_line(reason, REASON_SIZE, step.missing_message);
             return false;
         }
+        if (matches.counts[i] > 1) {
+            char words[64];
+            snprintf(words, sizeof words, "%d files match %s, the one used: ", matches.counts[i],
+                     step.pattern);
+            add_note(set, words, matches.names[i]);
+        }
         const char *folder = folder_of(product, step.into_help_folder);
         DWORD attributes = step.required || !matches.found[i] ? FILE_ATTRIBUTE_DIRECTORY
                                                               : GetFileAttributesA(folder);
         if (!matches.found[i] || attributes == INVALID_FILE_ATTRIBUTES ||
             (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             // The installer goes on without help files; so does this.
-            snprintf(set->note, REASON_SIZE, "%s",
-                     matches.found[i] ? "no help folder" : "no help file in the kit");
+            add_note(set, matches.found[i] ? "no help folder for " : "no help file in the kit: ",
+                     step.pattern);
             continue;
         }
         DeployFile &file = set->files[set->count];
         file.in_help_folder = step.into_help_folder;
         file.source_read_only = (matches.attributes[i] & FILE_ATTRIBUTE_READONLY) != 0;
-        file.present = false;
+        file.state = TARGET_ABSENT;
+        file.error = ERROR_SUCCESS;
         if (!concat_bounded(file.name, MAX_PATH, matches.names[i]) ||
             !concat_bounded(file.source, MAX_PATH, package_folder, "\\", file.name) ||
             !product_file_path(file.target, folder, file.name, "") ||
@@ -74,27 +108,33 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
     return true;
 }
 
-// Whether the target holds the source's bytes; *present tells whether it
-// exists at all (opened first: a missing one costs one call).
-static bool same_bytes(const char *source, const char *target, bool *present) {
+// Whether the target holds the source's bytes (opened first: a missing one
+// costs one call). A read that fails is told by its error: another program
+// may hold the file or a part of it.
+static TargetState compare_file(const char *source, const char *target, DWORD *error) {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    *error = ERROR_SUCCESS;
     HANDLE ft = CreateFileA(target, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-    *present = ft != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND;
-    if (ft == INVALID_HANDLE_VALUE)
-        return false;
+    if (ft == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return not_found_error(*error) ? TARGET_ABSENT : TARGET_UNREADABLE;
+    }
     HANDLE fs = CreateFileA(source, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     bool same = fs != INVALID_HANDLE_VALUE && GetFileSize(fs, nullptr) == GetFileSize(ft, nullptr);
+    bool read = true;
     static char block_s[1 << 16];
     static char block_t[1 << 16];
     for (DWORD got_s = 1, got_t = 0; same && got_s > 0;) {
-        same = ReadFile(fs, block_s, sizeof block_s, &got_s, nullptr) &&
-               ReadFile(ft, block_t, sizeof block_t, &got_t, nullptr) && got_s == got_t &&
-               memcmp(block_s, block_t, got_s) == 0;
+        read = ReadFile(ft, block_t, sizeof block_t, &got_t, nullptr) &&
+               ReadFile(fs, block_s, sizeof block_s, &got_s, nullptr);
+        same = read && got_s == got_t && memcmp(block_s, block_t, got_s) == 0;
     }
+    if (!read)
+        *error = GetLastError();
     if (fs != INVALID_HANDLE_VALUE)
         CloseHandle(fs);
     CloseHandle(ft);
-    return same;
+    return !read ? TARGET_UNREADABLE : same ? TARGET_SAME : TARGET_DIFFERS;
 }
 
 SetState compare_set(DeploySet *set) {
@@ -102,8 +142,9 @@ SetState compare_set(DeploySet *set) {
     int same = 0;
     for (int i = 0; i < set->count; ++i) {
         DeployFile &file = set->files[i];
-        same += same_bytes(file.source, file.target, &file.present) ? 1 : 0;
-        present += file.present ? 1 : 0;
+        file.state = compare_file(file.source, file.target, &file.error);
+        same += file.state == TARGET_SAME ? 1 : 0;
+        present += file.state == TARGET_ABSENT ? 0 : 1;
     }
     return same == set->count ? SET_INSTALLED : present == 0 ? SET_ABSENT : SET_OTHER;
 }
@@ -122,7 +163,7 @@ static bool held_by_another(const char *target, DWORD *error) {
 static bool first_held(const DeploySet &set, char *reason) {
     for (int i = 0; i < set.count; ++i) {
         DWORD error;
-        if (set.files[i].present && held_by_another(set.files[i].target, &error)) {
+        if (set.files[i].state != TARGET_ABSENT && held_by_another(set.files[i].target, &error)) {
             tell_error(reason, "another program is using", set.files[i].target, error);
             return true;
         }
@@ -159,7 +200,8 @@ static bool replace_target(const DeployFile &file, DWORD *error) {
     with_suffix(next, file.target, new_suffix);
     with_suffix(old, file.target, old_suffix);
     // A target that was absent when compared is not asked about again.
-    DWORD attributes = file.present ? GetFileAttributesA(file.target) : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes =
+        file.state != TARGET_ABSENT ? GetFileAttributesA(file.target) : INVALID_FILE_ATTRIBUTES;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
         SetFileAttributesA(file.target, FILE_ATTRIBUTE_NORMAL);
     bool ok = (attributes == INVALID_FILE_ATTRIBUTES ||
@@ -172,13 +214,31 @@ static bool replace_target(const DeployFile &file, DWORD *error) {
 // The old files exist only where a target was present.
 static void delete_suffixed(const DeploySet &set, const char *suffix) {
     for (int i = 0; i < set.count; ++i) {
-        if (suffix == old_suffix && !set.files[i].present)
+        if (suffix == old_suffix && set.files[i].state == TARGET_ABSENT)
             continue;
         char path[MAX_PATH];
         with_suffix(path, set.files[i].target, suffix);
         delete_file(path);
     }
 }
+
+// The checks between the comparison and the first write, which a dry run
+// makes too; OUTCOME_DONE when nothing stands in the way.
+static ProductOutcome ready_to_write(const DeploySet &set, const ProductRecord &product,
+                                     char *reason) {
+    if (first_held(set, reason))
+        return OUTCOME_IN_USE;
+    return check_writable(set, product, reason);
+}
+
+static void log_file(const char *what, const char *name, const char *to, const char *target) {
+    char line[2 * MAX_PATH + 16];
+    snprintf(line, sizeof line, "%s %s%s%s", what, name, to, target);
+    log_note(line);
+}
+
+static const char dry_run_words[] =
+    "every file read, every folder takes a file (dry run: nothing changed)";
 
 ProductOutcome install_set(DeploySet *changed, const ProductRecord &product, bool dry_run,
                            char *reason) {
@@ -187,11 +247,13 @@ ProductOutcome install_set(DeploySet *changed, const ProductRecord &product, boo
         snprintf(reason, REASON_SIZE, "already installed: the %d files equal the kit's", set.count);
         return OUTCOME_ALREADY;
     }
-    if (first_held(set, reason))
-        return OUTCOME_IN_USE;
+    ProductOutcome blocked = check_readable(set, reason);
+    if (blocked == OUTCOME_DONE)
+        blocked = ready_to_write(set, product, reason);
+    if (blocked != OUTCOME_DONE)
+        return blocked;
     if (dry_run) {
-        snprintf(reason, REASON_SIZE, "would install %d files (dry run: nothing written)",
-                 set.count);
+        snprintf(reason, REASON_SIZE, "would install %d files: %s", set.count, dry_run_words);
         return OUTCOME_DONE;
     }
     for (int i = 0; i < set.count; ++i) {
@@ -226,36 +288,40 @@ ProductOutcome install_set(DeploySet *changed, const ProductRecord &product, boo
     }
     delete_journal(product);
     delete_suffixed(set, old_suffix);
+    for (int i = 0; i < set.count; ++i)
+        log_file("copied", set.files[i].source, " to ", set.files[i].target);
     snprintf(reason, REASON_SIZE, "installed %d files", set.count);
     return OUTCOME_DONE;
 }
 
-ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
+ProductOutcome remove_set(DeploySet *set, const ProductRecord &product, bool dry_run,
                           char *reason) {
+    compare_set(set);
+    ProductOutcome blocked = check_readable(*set, reason);
+    if (blocked != OUTCOME_DONE)
+        return blocked;
     DeploySet ours; // the targets that equal their kit file
     ours.count = 0;
     char kept[REASON_SIZE] = "";
-    for (int i = 0; i < set.count; ++i) {
-        const DeployFile &file = set.files[i];
-        bool present = false;
-        if (same_bytes(file.source, file.target, &present)) {
-            ours.files[ours.count] = file;
-            ours.files[ours.count++].present = true;
-        } else if (present) {
+    for (int i = 0; i < set->count; ++i) {
+        const DeployFile &file = set->files[i];
+        if (file.state == TARGET_SAME)
+            ours.files[ours.count++] = file;
+        else if (file.state == TARGET_DIFFERS)
             snprintf(kept + strlen(kept), sizeof kept - strlen(kept),
                      "; kept %s: it differs from the kit's file", file.target);
-        }
     }
     if (ours.count == 0) {
         snprintf(reason, REASON_SIZE, "nothing to remove: none of the kit's files is there%s",
                  kept);
         return OUTCOME_ALREADY;
     }
-    if (first_held(ours, reason))
-        return OUTCOME_IN_USE;
+    blocked = ready_to_write(ours, product, reason);
+    if (blocked != OUTCOME_DONE)
+        return blocked;
     if (dry_run) {
-        snprintf(reason, REASON_SIZE, "would remove %d files (dry run: nothing written)%s",
-                 ours.count, kept);
+        snprintf(reason, REASON_SIZE, "would remove %d files: %s%s", ours.count, dry_run_words,
+                 kept);
         return OUTCOME_DONE;
     }
     Journal journal;
@@ -284,6 +350,8 @@ ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bo
     // The journal goes last: a run killed before it is finished by the next.
     delete_suffixed(ours, old_suffix);
     delete_journal(product);
+    for (int i = 0; i < ours.count; ++i)
+        log_file("removed", ours.files[i].target, "", "");
     snprintf(reason, REASON_SIZE, "removed %d files%s", ours.count, kept);
     return OUTCOME_DONE;
 }

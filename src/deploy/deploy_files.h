@@ -2,9 +2,17 @@
 // finds them, compared byte for byte, and replaced or removed all together.
 #pragma once
 
-#include "../control/records.h"
+#include "../control/platform.h"
 #include "../package/deploy_steps.h"
 #include "deploy_checks.h"
+
+// What compare_set found at a target.
+enum TargetState {
+    TARGET_ABSENT,     // no such file (or no such folder)
+    TARGET_SAME,       // read, and byte for byte the kit's file
+    TARGET_DIFFERS,    // read, and other bytes
+    TARGET_UNREADABLE, // there, but it could not be read: see error
+};
 
 struct DeployFile {
     char source[PATH_BUFFER_SIZE]; // in the package folder
@@ -12,13 +20,14 @@ struct DeployFile {
     char name[PATH_BUFFER_SIZE];
     bool in_help_folder;
     bool source_read_only;
-    bool present; // the target existed when compare_set looked
+    TargetState state; // as compare_set found it
+    DWORD error;       // why a target could not be read
 };
 
 struct DeploySet {
     DeployFile files[DEPLOY_STEP_COUNT];
     int count;
-    char note[REASON_SIZE]; // help files the kit or the product lacks
+    char note[REASON_SIZE]; // help files the kit or the product lacks, patterns that match twice
 };
 
 // The first match of each step that runs for the release; false with the
@@ -32,17 +41,24 @@ enum SetState {
     SET_ABSENT,    // no target exists
 };
 
-// Also notes which targets exist.
+// Also notes each target's state.
 SetState compare_set(DeploySet *set);
+
+// What the change checks after compare_set and before it writes anything,
+// the dry run too: every kit file and every target there can be read
+// (OUTCOME_IN_USE when another program holds one), and every folder it
+// writes in takes a file. OUTCOME_DONE when all holds.
+ProductOutcome check_readable(const DeploySet &set, char *reason);
+ProductOutcome check_writable(const DeploySet &set, const ProductRecord &product, char *reason);
 
 // Replaces the product's files with the kit's, all or none.
 ProductOutcome install_set(DeploySet *set, const ProductRecord &product, bool dry_run,
                            char *reason);
 
-// Deletes the targets that equal their kit file, all or none; the others
-// are named in reason.
-ProductOutcome remove_set(const DeploySet &set, const ProductRecord &product, bool dry_run,
-                          char *reason);
+// Deletes the targets that equal their kit file, all or none; those read
+// and found to differ are named in reason; a target that cannot be read
+// stops it before anything is removed.
+ProductOutcome remove_set(DeploySet *set, const ProductRecord &product, bool dry_run, char *reason);
 
 // Finishes a change that an earlier run left unfinished in the product's
 // folders and removes its temporary files. OUTCOME_ALREADY when there was

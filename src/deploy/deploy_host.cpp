@@ -54,11 +54,12 @@ static bool read_product(DeployProduct *product) {
     return ok && product->record.product_name[0] != '\0';
 }
 
-ScanResult scan_deploy_products(DeployProducts *list) {
+ScanResult scan_deploy_products(DeployProducts *list, long *error) {
     *list = DeployProducts{nullptr, 0};
     HKEY hardcopy = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ, &hardcopy) !=
-        ERROR_SUCCESS)
+    *error =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ, &hardcopy);
+    if (*error != ERROR_SUCCESS)
         return SCAN_NO_HARDCOPY_KEY;
     DWORD count = 0;
     DWORD longest = 0;

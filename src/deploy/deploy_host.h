@@ -18,5 +18,6 @@ enum ScanResult { SCAN_READ, SCAN_NO_HARDCOPY_KEY, SCAN_FAILED };
 
 // Lists the products as the installer's scan does (the same rules for
 // values, names and locations), without a word to the user; the caller
-// frees products.
-ScanResult scan_deploy_products(DeployProducts *list);
+// frees products. error: why the hardcopy key did not open, for
+// SCAN_NO_HARDCOPY_KEY.
+ScanResult scan_deploy_products(DeployProducts *list, long *error);

@@ -11,60 +11,50 @@
 #include "../host/host_library.h"
 #include "../ui/languages.h"
 #include "deploy_command.h"
+#include "deploy_file_ops.h"
 #include "deploy_files.h"
 #include "deploy_host.h"
+#include "deploy_log.h"
 #include "version.h"
 
 enum { LINE_SIZE = 2 * REASON_SIZE };
 
-// The report's destinations: standard output (standard error for detect,
-// whose standard output is its verdict alone) and the log, when one is open.
-static FILE *report_out = stdout;
-static FILE *run_log = nullptr;
-
-static void log_time() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    fprintf(run_log, "%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour,
-            t.wMinute, t.wSecond);
-}
-
-static void say(const char *line) {
-    fprintf(report_out, "%s\n", line);
-    if (run_log != nullptr) {
-        log_time();
-        fprintf(run_log, "%s\n", line);
-    }
-}
-
-static void open_log(const char *path) {
-    run_log = fopen(path, "a");
-    if (run_log == nullptr) {
-        fprintf(stderr,
-                "kapdeploy: the log %s cannot be written (error %lu); going on without it\n", path,
-                static_cast<unsigned long>(GetLastError()));
-        return;
-    }
-    log_time();
-    fprintf(run_log, "kapdeploy %s: %s\n", KAP_VERSION_TEXT, GetCommandLineA());
-}
-
 // One run at a time on a PC; a second waits a few seconds for the first.
 // An account without the right to create global objects (an administrator
 // trying it by hand from a plain session) still guards its own session.
-static bool take_run_lock() {
+// ERROR_SUCCESS, WAIT_TIMEOUT while another run holds it, or why the lock
+// could not be made.
+static DWORD take_run_lock() {
     HANDLE lock = CreateMutexA(nullptr, FALSE, "Global\\KapHdiDeploy");
     if (lock == nullptr && GetLastError() == ERROR_ACCESS_DENIED)
         lock = CreateMutexA(nullptr, FALSE, "Local\\KapHdiDeploy");
     if (lock == nullptr)
-        return false;
+        return GetLastError();
     DWORD waited = WaitForSingleObject(lock, 5000);
-    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? ERROR_SUCCESS
+           : waited == WAIT_TIMEOUT                            ? WAIT_TIMEOUT
+                                                               : GetLastError();
 }
 
-static bool is_folder(const char *path) {
+// error: why it is not one.
+static bool is_folder(const char *path, DWORD *error = nullptr) {
     DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    bool folder =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (error != nullptr)
+        *error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError()
+                 : folder                              ? ERROR_SUCCESS
+                                                       : ERROR_DIRECTORY;
+    return folder;
+}
+
+static bool holds_a_language_folder(const char *kit) {
+    for (const char *language : language_folder_table) {
+        char folder[MAX_PATH];
+        if (concat_bounded(folder, MAX_PATH, kit, "\\", language) && is_folder(folder))
+            return true;
+    }
+    return false;
 }
 
 // "name [key]: release, host level a.b.c.d" and, when read, the driver's.
@@ -83,6 +73,8 @@ static const char *outcome_words(ProductOutcome outcome) {
         return "refused: ";
     case OUTCOME_FAILED:
         return "failed, nothing changed: ";
+    case OUTCOME_ABSENT:
+        return "not present: ";
     case OUTCOME_DONE:
     case OUTCOME_ALREADY:
         break;
@@ -94,6 +86,12 @@ static const char *outcome_words(ProductOutcome outcome) {
 static ProductOutcome handle_product(const DeployCommand &command, const char *kit,
                                      const DeployProduct &product, char *line) {
     const ProductRecord &record = product.record;
+    // AutoCAD removed, its key left behind: not this run's failure.
+    if (record.location[0] != '\0' && folder_gone(record.location)) {
+        snprintf(line, LINE_SIZE, "%s [%s]: %sits folder %s is gone", record.product_name,
+                 product.key, outcome_words(OUTCOME_ABSENT), record.location);
+        return OUTCOME_ABSENT;
+    }
     FourPartVersion host;
     char digit = read_host_library(record.location, &host);
     ProductJudgement judged;
@@ -115,13 +113,15 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
     } else if (command.action == ACTION_INSTALL) {
         outcome = install_set(&set, record, command.dry_run, reason);
     } else if (command.action == ACTION_REMOVE) {
-        outcome = remove_set(set, record, command.dry_run, reason);
+        outcome = remove_set(&set, record, command.dry_run, reason);
     } else {
+        char why[REASON_SIZE] = "the kit's files are not all there, byte for byte";
         bool installed = compare_set(&set) == SET_INSTALLED;
+        if (!installed)
+            check_readable(set, why); // a file that cannot be read says why
         outcome = installed ? OUTCOME_DONE : OUTCOME_FAILED;
-        snprintf(reason, REASON_SIZE, "%s",
-                 installed ? "installed"
-                           : "not installed: the kit's files are not all there, byte for byte");
+        snprintf(reason, REASON_SIZE, "%s%s",
+                 installed ? "installed" : "not installed: ", installed ? "" : why);
     }
     // Detection changes nothing, so its "no" is a plain one.
     const char *words = command.action == ACTION_DETECT ? "" : outcome_words(outcome);
@@ -169,7 +169,8 @@ static int list_products(const char *kit, const DeployProducts &products) {
         char rejected[REASON_SIZE] = "";
         if (digit != 0 && judged.release == RELEASE_NONE)
             snprintf(rejected, sizeof rejected, " (%s)", judged.reason);
-        snprintf(line + len, LINE_SIZE - len, ", location %s%s, kit: %s", p.record.location,
+        snprintf(line + len, LINE_SIZE - len, ", location %s%s%s, kit: %s", p.record.location,
+                 p.record.location[0] != '\0' && folder_gone(p.record.location) ? " (gone)" : "",
                  rejected, state);
         say(line);
     }
@@ -185,7 +186,7 @@ static int run_command(const DeployCommand &command, const char *kit,
     int selected = 0;
     for (int i = 0; i < products.count; ++i) {
         const DeployProduct &p = products.products[i];
-        if (!product_selected(command.product, p.record.product_name))
+        if (!product_selected(command.product, p.record.product_name, p.key))
             continue;
         char line[LINE_SIZE];
         ProductOutcome outcome = recovered[i];
@@ -197,19 +198,24 @@ static int run_command(const DeployCommand &command, const char *kit,
         say(line);
         recovered[selected++] = outcome;
     }
+    int present = 0;
+    for (int i = 0; i < selected; ++i)
+        present += recovered[i] == OUTCOME_ABSENT ? 0 : 1;
     if (selected == 0)
-        say("no registered product has that name");
+        say("no registered product has that name or key");
+    else if (present == 0)
+        say("none of the selected products is present on this PC");
     if (command.action != ACTION_DETECT)
         return combine_exit_code(recovered, selected);
-    for (int i = 0; i < selected; ++i) {
-        if (recovered[i] != OUTCOME_DONE)
-            return EXIT_NOT_DETECTED;
+    int status = detect_exit_code(recovered, selected);
+    if (status == EXIT_DEPLOY_OK) {
+        char verdict[LINE_SIZE];
+        snprintf(verdict, LINE_SIZE, "Kap HDI driver installed (%s) in %d product%s",
+                 command.language, present, present == 1 ? "" : "s");
+        fprintf(stdout, "%s\n", verdict);
+        log_note(verdict);
     }
-    if (selected == 0)
-        return EXIT_NOT_DETECTED;
-    fprintf(stdout, "Kap HDI driver installed (%s) in %d product%s\n", command.language, selected,
-            selected == 1 ? "" : "s");
-    return EXIT_DEPLOY_OK;
+    return status;
 }
 
 // Finishes what earlier runs left undone, in every product, before anything
@@ -229,15 +235,31 @@ static void recover_all(const DeployProducts &products, ProductOutcome *recovere
 }
 
 static int deploy(const DeployCommand &command) {
-    if (!take_run_lock()) {
+    int failed = command.action == ACTION_DETECT ? EXIT_NOT_DETECTED : EXIT_INSTALL_FAILURE;
+    char line[LINE_SIZE];
+    char words[200];
+    DWORD locked = take_run_lock();
+    if (locked == WAIT_TIMEOUT) {
         say("another kapdeploy run is in progress on this PC: try again later");
         return EXIT_TRY_AGAIN;
     }
-    int failed = command.action == ACTION_DETECT ? EXIT_NOT_DETECTED : EXIT_INSTALL_FAILURE;
+    if (locked != ERROR_SUCCESS) {
+        error_words(locked, words, sizeof words);
+        snprintf(line, LINE_SIZE, "the run's lock cannot be taken (error %lu: %s)",
+                 static_cast<unsigned long>(locked), words);
+        say(line);
+        return failed;
+    }
     DeployProducts products;
-    switch (scan_deploy_products(&products)) {
+    long error = 0;
+    switch (scan_deploy_products(&products, &error)) {
     case SCAN_NO_HARDCOPY_KEY:
-        say("no AutoCAD product is registered on this PC (no HKLM\\Software\\Autodesk\\Hardcopy)");
+        error_words(static_cast<DWORD>(error), words, sizeof words);
+        snprintf(line, LINE_SIZE,
+                 "no AutoCAD product is registered on this PC (HKLM\\Software\\Autodesk\\Hardcopy: "
+                 "error %ld: %s)",
+                 error, words);
+        say(line);
         return failed;
     case SCAN_FAILED:
         say("the registry's AutoCAD entries cannot be read");
@@ -258,21 +280,38 @@ static int deploy(const DeployCommand &command) {
     DWORD len =
         GetFullPathNameA(command.kit != nullptr ? command.kit : ".", MAX_PATH, kit, nullptr);
     int status = failed;
-    if (len == 0 || len >= MAX_PATH || !is_folder(kit)) {
-        char line[LINE_SIZE];
-        snprintf(line, LINE_SIZE, "the kit folder %s does not exist",
-                 command.kit != nullptr ? command.kit : ".");
+    if (len > 0 && len < MAX_PATH) {
+        snprintf(line, LINE_SIZE, "kit %s%s", kit,
+                 command.kit != nullptr ? "" : " (the current folder)");
+        log_note(line);
+    }
+    DWORD why = ERROR_FILENAME_EXCED_RANGE;
+    if (len == 0 || len >= MAX_PATH || !is_folder(kit, &why)) {
+        error_words(why, words, sizeof words);
+        snprintf(line, LINE_SIZE, "the kit folder %s does not exist (error %lu: %s)",
+                 command.kit != nullptr ? command.kit : ".", static_cast<unsigned long>(why),
+                 words);
         say(line);
     } else if (command.language != nullptr &&
                (!concat_bounded(language, MAX_PATH, kit, "\\", command.language) ||
                 !is_folder(language))) {
-        char line[LINE_SIZE];
-        snprintf(line, LINE_SIZE, "the kit %s has no %s folder", kit, command.language);
+        // Without --kit the kit is the current folder, which for a start-up
+        // script is System32.
+        if (command.kit != nullptr)
+            snprintf(line, LINE_SIZE, "the kit %s has no %s folder", kit, command.language);
+        else
+            snprintf(line, LINE_SIZE, "the current folder %s has no %s folder: give --kit", kit,
+                     command.language);
         say(line);
     } else if (products.count == 0 && command.action == ACTION_LIST) {
         say("no AutoCAD product is registered on this PC");
     } else {
         status = run_command(command, kit, products, recovered);
+        if (command.action == ACTION_LIST && command.kit == nullptr &&
+            !holds_a_language_folder(kit)) {
+            snprintf(line, LINE_SIZE, "the current folder %s holds no kit: give --kit", kit);
+            say(line);
+        }
     }
     free(recovered);
     free(products.products);
@@ -286,26 +325,31 @@ int main(int argc, char **argv) {
     DeployCommand command;
     const char *problem = parse_deploy_command(argc, argv, &command);
     if (problem != nullptr) {
-        if (command.culprit != nullptr)
+        if (command.culprit_option != nullptr)
+            fprintf(stderr, "kapdeploy: %s: %s (its value: %s)\n%s", command.culprit_option,
+                    problem, command.culprit, deploy_usage);
+        else if (command.culprit != nullptr)
             fprintf(stderr, "kapdeploy: %s: \"%s\"\n%s", problem, command.culprit, deploy_usage);
         else
             fprintf(stderr, "kapdeploy: %s\n%s", problem, deploy_usage);
         return EXIT_BAD_COMMAND;
     }
-    if (command.action == ACTION_HELP || command.action == ACTION_VERSION) {
-        fputs(command.action == ACTION_HELP ? deploy_usage : "kapdeploy " KAP_VERSION_TEXT "\n",
-              stdout);
+    if (command.action == ACTION_HELP) {
+        fputs(deploy_usage, stdout);
+        fputs(deploy_exit_codes, stdout);
         return EXIT_DEPLOY_OK;
     }
-    if (command.action == ACTION_DETECT)
-        report_out = stderr;
-    if (command.log != nullptr)
-        open_log(command.log);
-    int status = deploy(command);
-    if (run_log != nullptr) {
-        log_time();
-        fprintf(run_log, "exit code %d\n", status);
-        fclose(run_log);
+    if (command.action == ACTION_VERSION) {
+        fputs("kapdeploy " KAP_VERSION_TEXT "\n", stdout);
+        return EXIT_DEPLOY_OK;
     }
+    // detect speaks through its exit code and one line on standard output;
+    // anything on standard error would read as a failed detection.
+    bool detect = command.action == ACTION_DETECT;
+    report_on_stdout(!detect);
+    if (command.log != nullptr)
+        log_open(command.log, detect);
+    int status = deploy(command);
+    log_close(status);
     return status;
 }

@@ -4,7 +4,9 @@ registry is set by dlgdriver, starting kapdeploy without arguments (exit 87,
 no window). Every run must make no window at all."""
 import hashlib
 import os
+import re
 import signal
+import socket
 import time
 
 import wineharness
@@ -34,10 +36,11 @@ def registry(work, products):
     expect(got == ["exit 87"], f"setting the registry: {got}")
 
 
-def deploy(work, *args, holds=(), code=None):
-    """One run from the kit folder; no window, and the exit code if given."""
-    status, out, err, windows = wineharness.run_watched(work, "kit", "kapdeploy.exe", args,
-                                                        holds=holds)
+def deploy(work, *args, holds=(), code=None, cwd="kit", line=None):
+    """One run from cwd (the kit folder unless told), line (if given) ending
+    its command line as it stands; no window, and the exit code if given."""
+    status, out, err, windows = wineharness.run_watched(work, cwd, "kapdeploy.exe", args,
+                                                        holds=holds, line=line)
     expect(not windows, f"kapdeploy {' '.join(args)} made windows: {windows}")
     expect(code is None or status == code,
            f"kapdeploy {' '.join(args)}: exit {status}, expected {code}\n{out}{err}")
@@ -92,12 +95,17 @@ def one_product(work, drive):
     expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "files differ from kit")
     _, out, _ = deploy(work, "install", *args, code=0)
     expect("already installed" in out, out)
-    _, out, _ = deploy(work, "detect", *args, code=0)
-    expect(out == "Kap HDI driver installed (English) in 1 product\n", repr(out))
+    # As Intune and Configuration Manager read a detection: a line on
+    # standard output only when installed, never a word on standard error.
+    by_key = ("--product", "kaptest\\p1", "--language", "English")
+    _, out, err = deploy(work, "detect", *by_key, code=0)
+    expect(out == "Kap HDI driver installed (English) in 1 product\n" and err == "",
+           repr((out, err)))
     _, out, _ = deploy(work, "remove", *args, code=0)
     expect(out.endswith(": removed 5 files\n") and files(drive, "A") == {}, out)
-    _, out, err = deploy(work, "detect", *args, code=1)
-    expect(out == "" and "not installed" in err, repr(out))
+    _, out, err = deploy(work, "detect", *args, "--log", "K:\\detect.log", code=1)
+    expect(out == "" and err == "", repr((out, err)))
+    expect("not installed" in read_log(drive, "detect.log"), "detect's reason not in its log")
 
 
 @scenario
@@ -110,10 +118,29 @@ def three_products(work, drive):
         expect(files(drive, host) == kit_files(drive, "English", release), f"{host} differs")
     _, out, _ = deploy(work, "detect", "--product", "all", "--language", "English", code=0)
     expect(out.count("\n") == 1, out)
-    with open(os.path.join(drive, "deploy.log"), encoding="latin-1") as f:
-        log = f.read()
-    expect("kapdeploy 1.0.0.0: " in log and "--log" in log and log.count("installed") == 3 and
+    log = read_log(drive, "deploy.log")
+    expect(log.count(": installed 5 files") + log.count(": installed 4 files") == 3 and
            log.endswith("exit code 0\n"), log)
+    # A ticket's questions: which PC, which account, which kit, which files.
+    who = f"kapdeploy 1.0.0.0 on {socket.gethostname().upper()[:15]} as kaptest: "
+    expect(who in log and "--log" in log and "\nkit K:\\kit (the current folder)\n" in
+           re.sub(STAMP, "", log), log)
+    for host, release in RELEASES.items():
+        for name in kit_files(drive, "English", release):
+            sub, file = name.split("/")
+            copied = (f"copied K:\\kit\\English\\{release}\\{file} to "
+                      f"K:\\{host}\\{sub}\\{file}\n")
+            expect(copied in re.sub(STAMP, "", log), f"no line {copied!r}")
+    expect(all(re.match(STAMP, line) for line in log.splitlines()), log)
+
+
+# Each log line's start: the local time and its offset from UTC.
+STAMP = r"(?m)^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d "
+
+
+def read_log(drive, name):
+    with open(os.path.join(drive, name), encoding="latin-1") as f:
+        return f.read()
 
 
 def refused_kit():
@@ -156,12 +183,16 @@ def old_set(drive, host="A"):
 
 @scenario
 def held_open(work, drive):
-    registry(work, THREE[:1])
+    """The first of two products held: its 1618 outlives the second's 0."""
+    registry(work, THREE[:2])
     before = old_set(drive)
     _, out, _ = deploy(work, "install", "--product", "all", "--language", "English",
                        holds=["K:\\A\\drv\\kapvl.drc"], code=1618)
-    expect("try again later" in out and "kapvl.drc" in out, out)
-    expect(files(drive, "A") == before, "old files changed")
+    lines = out.splitlines()
+    expect(len(lines) == 2 and "try again later" in lines[0] and "kapvl.drc" in lines[0] and
+           lines[1].endswith(": installed 4 files"), out)
+    expect(files(drive, "A") == before, "the held product changed")
+    expect(files(drive, "B") == kit_files(drive, "English", "ACAD2002"), "B not installed")
 
 
 @scenario
@@ -219,8 +250,94 @@ def bad_input(work, drive):
                         (("--product", "Nothing", "--language", "English"), "no registered")]:
         _, out, _ = deploy(work, "install", *args, code=1603)
         expect(words in out, out)
-    _, out, err = deploy(work, "install", *common, "--log", "K:\\no\\such\\folder.log", code=0)
-    expect("installed 5 files" in out and "K:\\no\\such\\folder.log cannot be written" in err, err)
+    # Run from a folder that is no kit, as a start-up script is.
+    _, out, _ = deploy(work, "install", *common, cwd="A", code=1603)
+    expect(out == "the current folder K:\\A has no English folder: give --kit\n", out)
+    _, out, _ = deploy(work, "list", cwd="A", code=0)
+    expect(out.endswith("\nthe current folder K:\\A holds no kit: give --kit\n"), out)
+    _, out, _ = deploy(work, "--help", code=0)
+    expect("1618  a file was in use" in out and "unless --kit names it" in out, out)
+    # The log's folders are made; a log that still cannot be opened is told.
+    _, out, err = deploy(work, "install", *common, "--log", "K:\\new\\logs\\kap.log", code=0)
+    expect(": installed 5 files" in out and err == "" and
+           read_log(drive, "new/logs/kap.log").endswith("exit code 0\n"), err)
+    _, out, err = deploy(work, "install", *common, "--log", "K:\\kit", code=0)
+    expect("the log K:\\kit cannot be written (error 5: " in err, err)
+
+
+@scenario
+def held_remove(work, drive):
+    registry(work, THREE[:1])
+    deploy(work, "install", "--product", "all", "--language", "English", code=0)
+    installed = files(drive, "A")
+    _, out, _ = deploy(work, "remove", "--product", "all", "--language", "English",
+                       holds=["K:\\A\\drv\\kapvl.hdi"], code=1618)
+    expect("another program is using K:\\A\\drv\\kapvl.hdi (error 32: " in out and
+           "differs" not in out, out)
+    expect(files(drive, "A") == installed, "a file was removed")
+    _, out, err = deploy(work, "detect", "--product", "all", "--language", "English", "--log",
+                         "K:\\detect.log", holds=["K:\\A\\drv\\kapvl.hdi"], code=1)
+    expect(out == "" and err == "", repr((out, err)))
+    expect("not installed: another program is using K:\\A\\drv\\kapvl.hdi (error 32: " in
+           read_log(drive, "detect.log"), "detect's log lacks the reason")
+
+
+@scenario
+def stale_beside_good(work, drive):
+    registry(work, [THREE[0], ("P9", "AutoCAD 2004", "Gone")])
+    gone = "AutoCAD 2004 [KapTest\\P9]: not present: its folder K:\\Gone is gone"
+    for action in ("install", "detect"):
+        deploy(work, action, "--product", "all", "--language", "English", "--log",
+               f"K:\\{action}.log", code=0)
+        expect(gone in read_log(drive, f"{action}.log"), f"{action}: stale product not named")
+    expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "A not installed")
+    _, out, _ = deploy(work, "list", code=0)
+    expect("location K:\\Gone (gone), kit: none" in out, out)
+    _, out, _ = deploy(work, "install", "--product", "AutoCAD 2004", "--language", "English",
+                       code=1603)
+    expect(out == gone + "\nnone of the selected products is present on this PC\n", out)
+
+
+@scenario
+def swallowed_dry_run(work, drive):
+    registry(work, THREE[:1])
+    before = old_set(drive)
+    # A tool's command field, as an administrator types it.
+    _, out, err = deploy(work, "install", "--product", "all", "--language", "English",
+                         line='--log "K:\\out\\" --dry-run', code=87)
+    expect(out == "" and err.startswith("kapdeploy: --log: the value holds a quote") and
+           '(its value: K:\\out" --dry-run)' in err, err)
+    expect(files(drive, "A") == before and not os.path.exists(os.path.join(drive, "out")),
+           "something changed")
+
+
+@scenario
+def no_drv_folder(work, drive):
+    registry(work, [("P4", "AutoCAD 2005", "D")])
+    for extra in (("--dry-run",), ()):
+        _, out, _ = deploy(work, "install", "--product", "all", "--language", "English", *extra,
+                           code=1603)
+        expect("failed, nothing changed: could not write in K:\\D\\drv (error 3: " in out, out)
+    # Files in a folder that is not there are absent, not "different".
+    _, out, _ = deploy(work, "remove", "--product", "all", "--language", "English", code=0)
+    expect(out.endswith(": nothing to remove: none of the kit's files is there\n"), out)
+    expect(sorted(os.listdir(os.path.join(drive, "D"))) == ["hcreg8.dll", "help"] and
+           files(drive, "D") == {}, "something was written")
+
+
+@scenario
+def read_only_and_twice_matched_kit(work, drive):
+    registry(work, THREE[:1])
+    folder = os.path.join(drive, "kit", "English", "ACAD2005")
+    for name in os.listdir(folder):
+        os.chmod(os.path.join(folder, name), 0o444)
+    _, out, _ = deploy(work, "install", "--product", "all", "--language", "English", code=0)
+    expect("installed 5 files (2 files match *.hdi, the one used: kapvl.hdi)" in out, out)
+    for sub in ("drv", "help"):
+        for name in os.listdir(os.path.join(drive, "A", sub)):
+            expect(os.stat(os.path.join(drive, "A", sub, name)).st_mode & 0o200,
+                   f"{sub}/{name} is read-only")
+    expect(not os.path.exists(os.path.join(drive, "A", "drv", "kapvm.hdi")), "both installed")
 
 
 def write_big_driver(drive):
@@ -347,7 +464,7 @@ SCENARIOS = [
     dict(name="level mismatch, unknown minor, language not offered", hosts={
         "A": HOSTS["A"], "B": HOSTS["B"],
         "C": {"libs": {"hcreg8.dll": "8.3.0.0"}}}, kit=refused_kit(), run=refusals),
-    dict(name="a target held open by another program", hosts=HOSTS, kit=sample_kit(),
+    dict(name="the first of two products held open: 1618", hosts=HOSTS, kit=sample_kit(),
          run=held_open),
     dict(name="remove keeps a changed file", hosts=HOSTS, kit=sample_kit(),
          run=changed_file_stays),
@@ -355,6 +472,17 @@ SCENARIOS = [
          run=dry_run_and_read_only),
     dict(name="wrong command lines and bad input", hosts=HOSTS, kit={
         k: v for k, v in sample_kit().items() if not k.startswith("Magyar")}, run=bad_input),
+    dict(name="remove and detect with a file held open", hosts=HOSTS, kit=sample_kit(),
+         run=held_remove),
+    dict(name="a product whose folder is gone beside a good one", hosts=HOSTS, kit=sample_kit(),
+         run=stale_beside_good),
+    dict(name="a swallowed --dry-run", hosts=HOSTS, kit=sample_kit(), run=swallowed_dry_run),
+    dict(name="a product without drv, dry run and real", hosts={
+        "D": {"libs": {"hcreg8.dll": "8.1.0.0"}, "drv": False}}, kit=sample_kit(),
+        run=no_drv_folder),
+    dict(name="a read-only kit with two drivers", hosts=HOSTS, kit={"English/ACAD2005": {
+        **driver_files("8,1,0,0"), "kapvm.hdi": "another driver\n"}},
+        run=read_only_and_twice_matched_kit),
     dict(name="killed at three moments of a 200 MB install", hosts=HOSTS, kit={"English/ACAD2005": driver_files("8,1,0,0")},
          run=killed),
     dict(name="a second run at once waits, then 1618", hosts=HOSTS, kit={"English/ACAD2005": driver_files("8,1,0,0")},

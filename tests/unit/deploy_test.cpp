@@ -10,6 +10,7 @@
 #include "deploy/deploy_checks.h"
 #include "deploy/deploy_command.h"
 #include "deploy/deploy_journal.h"
+#include "deploy/deploy_log_rules.h"
 
 static const char *parse(std::vector<const char *> args, DeployCommand *command) {
     args.insert(args.begin(), "kapdeploy");
@@ -37,6 +38,11 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         {{"remove", "--product", "all", "--language", "English", "--dry-run", "--log", "x"},
          nullptr},
         {{"--version", "--kit", "x"}, "unknown option for this sub-command"},
+        {{"detect", "--product", "all", "--language", "English", "--log", "C:\\k.log"}, nullptr},
+        // --log "C:\out\" --dry-run, as Windows splits it
+        {{"install", "--product", "all", "--language", "English", "--log", "C:\\out\" --dry-run"},
+         "the value holds a quote: a \\ before a closing quote keeps the quote and takes in the "
+         "rest of the line; leave that \\ out"},
     };
     for (const Row &row : rows) {
         DeployCommand command;
@@ -44,12 +50,24 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         EXPECT_STREQ(row.problem, problem);
     }
     DeployCommand command;
+    parse({"remove", "--kit", "K:\\kit\" --log x", "--product", "all", "--language", "English"},
+          &command);
+    EXPECT_STREQ("--kit", command.culprit_option);
     EXPECT_NE(nullptr, parse({"install", "--product", "all", "--language", "Klingon"}, &command));
     ASSERT_EQ(nullptr, parse({"install", "--product", "all", "--language", "chineses"}, &command));
     EXPECT_STREQ("ChineseS", command.language);
-    EXPECT_TRUE(product_selected("ALL", "AutoCAD 2005"));
-    EXPECT_TRUE(product_selected("autocad 2005", "AutoCAD 2005"));
-    EXPECT_FALSE(product_selected("AutoCAD", "AutoCAD 2005"));
+    struct Choice {
+        const char *selector;
+        bool selected;
+    } choices[] = {{"ALL", true},
+                   {"autocad 2005", true},
+                   {"autodesk\\autocad\\r16.1", true},
+                   {"AutoCAD", false},
+                   {"R16.1", false}};
+    for (const Choice &c : choices)
+        EXPECT_EQ(c.selected,
+                  product_selected(c.selector, "AutoCAD 2005", "Autodesk\\AutoCAD\\R16.1"))
+            << c.selector;
 }
 
 TEST(DeployChecks, TheWorstOutcomeGivesTheExitCode) {
@@ -62,10 +80,33 @@ TEST(DeployChecks, TheWorstOutcomeGivesTheExitCode) {
         {{OUTCOME_DONE, OUTCOME_IN_USE}, 1618},
         {{OUTCOME_IN_USE, OUTCOME_REFUSED}, 1603},
         {{OUTCOME_FAILED, OUTCOME_IN_USE}, 1603},
+        {{OUTCOME_IN_USE, OUTCOME_DONE}, 1618},
+        {{OUTCOME_ABSENT, OUTCOME_DONE}, 0},
+        {{OUTCOME_ABSENT, OUTCOME_IN_USE, OUTCOME_ALREADY}, 1618},
+        {{OUTCOME_ABSENT, OUTCOME_REFUSED}, 1603},
+        {{OUTCOME_ABSENT}, 1603},
     };
     for (const Row &row : rows)
         EXPECT_EQ(row.code,
                   combine_exit_code(row.outcomes.data(), static_cast<int>(row.outcomes.size())));
+}
+
+TEST(DeployChecks, DetectionCountsThePresentProducts) {
+    struct Row {
+        std::vector<ProductOutcome> outcomes; // OUTCOME_DONE: installed
+        int code;
+    } rows[] = {
+        {{}, 1},
+        {{OUTCOME_DONE}, 0},
+        {{OUTCOME_ABSENT, OUTCOME_DONE}, 0},
+        {{OUTCOME_ABSENT}, 1},
+        {{OUTCOME_DONE, OUTCOME_FAILED}, 1},
+        {{OUTCOME_IN_USE, OUTCOME_DONE}, 1},
+        {{OUTCOME_DONE, OUTCOME_REFUSED, OUTCOME_ABSENT}, 1},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.code,
+                  detect_exit_code(row.outcomes.data(), static_cast<int>(row.outcomes.size())));
 }
 
 // The kit's kap.hif for one language and release. The checks build its
@@ -84,32 +125,45 @@ TEST(DeployChecks, RefusalsAreTheInstallersInOneLine) {
         char digit;
         FourPartVersion host;
         const char *language;
-        const char *hif;
+        const char *hif;    // null: no kap.hif
         const char *reason; // null: the product fits
+        bool names_hif;     // the reason ends with kap.hif's path
     } rows[] = {
-        {'8', {8, 1, 0, 0}, "English", "heidiversion=8,1,0,0\n", nullptr},
+        {'8', {8, 1, 0, 0}, "English", "heidiversion=8,1,0,0\n", nullptr, false},
         {'7',
          {7, 2, 0, 0},
          "English",
          "",
          "The chosen application is not an AutoCAD application or is corrupted. The setup will "
-         "close"},
+         "close",
+         false},
         {'9',
          {9, 1, 0, 0},
          "English",
          "",
-         "The chosen application is corrupted. The setup will close."},
+         "The chosen application is corrupted. The setup will close.",
+         false},
         {'7',
          {7, 1, 0, 0},
          "Polski",
          "",
-         "the installer does not offer Polski for this release (only for 2004 and later)"},
+         "the installer does not offer Polski for this release (only for 2004 and later)",
+         false},
+        {'8',
+         {8, 1, 0, 0},
+         "English",
+         nullptr,
+         "The installation HIF file could not be opened. Check out whether this file exists or "
+         "not in your install directory. If this is not the case, contact your driver provider "
+         "to get it. Installation failed.",
+         true},
         {'8',
          {8, 1, 0, 0},
          "English",
          "version=8,1,0,0\n",
          "There are some missing information in the installation HIF file. Please contact your "
-         "driver provider to get a new HIF file."},
+         "driver provider to get a new HIF file.",
+         true},
         {'8',
          {8, 1, 0, 0},
          "English",
@@ -117,20 +171,25 @@ TEST(DeployChecks, RefusalsAreTheInstallersInOneLine) {
          "The driver was built with a Driver Development Kit (DDK) more recent than the one used "
          "for the targetted application.In order to install the driver, you must either update "
          "your application to the same DDK level or use a less recent driver. Installation "
-         "failed."},
+         "failed.",
+         false},
         {'8',
          {8, 1, 0, 0},
          "English",
          "heidiversion=8,1,3,0\n",
-         "the driver's build differs from the host's (the installer stops here without a word)"},
+         "the driver's build differs from the host's (the installer stops here without a word)",
+         false},
     };
     for (const Row &row : rows) {
-        std::string kit = kit_with_hif(row.language, "ACAD2005", row.hif);
+        std::string kit = row.hif != nullptr ? kit_with_hif(row.language, "ACAD2005", row.hif)
+                                             : testing::TempDir() + "deploy_kit";
+        std::string hif = kit + "\\" + row.language + "\\ACAD2005\\kap.hif";
         ProductJudgement judged;
         bool fits = judge_product(row.digit, row.host, kit.c_str(), row.language, &judged);
         EXPECT_EQ(row.reason == nullptr, fits) << judged.reason;
-        EXPECT_STREQ(row.reason == nullptr ? "" : row.reason, judged.reason);
-        remove((kit + "\\" + row.language + "\\ACAD2005\\kap.hif").c_str());
+        std::string reason = row.reason == nullptr ? "" : row.reason;
+        EXPECT_EQ(row.names_hif ? reason + " (" + hif + ")" : reason, judged.reason);
+        remove(hif.c_str());
     }
 }
 
@@ -161,5 +220,36 @@ TEST(DeployJournal, ReadsWhatItWroteAndNothingOutsideItsFolders) {
         rewind(f);
         EXPECT_FALSE(read_journal(f, &back)) << text;
         fclose(f);
+    }
+}
+
+TEST(DeployLog, OffsetsAndFoldersOfTheLog) {
+    struct Offset {
+        long minutes;
+        const char *text;
+    } offsets[] = {{0, "+00:00"}, {60, "+01:00"}, {-330, "-05:30"}, {765, "+12:45"}};
+    for (const Offset &o : offsets) {
+        char text[8];
+        utc_offset_text(text, o.minutes);
+        EXPECT_STREQ(o.text, text);
+    }
+    struct Path {
+        const char *path;
+        std::vector<std::string> folders; // to make, in order
+    } paths[] = {
+        {"C:\\Kap\\logs\\kapdeploy.log", {"C:\\Kap", "C:\\Kap\\logs"}},
+        {"C:\\kapdeploy.log", {}},
+        {"C:\\a\\\\b\\x.log", {"C:\\a", "C:\\a\\\\b"}},
+        {"\\\\srv\\share\\Kap\\x.log", {"\\\\srv\\share\\Kap"}},
+        {"\\\\srv\\share\\x.log", {}},
+        {"\\\\srv\\x.log", {}},
+    };
+    for (const Path &p : paths) {
+        size_t ends[8];
+        int count = folder_ends(p.path, ends, 8);
+        std::vector<std::string> folders;
+        for (int i = 0; i < count; ++i)
+            folders.emplace_back(p.path, ends[i]);
+        EXPECT_EQ(p.folders, folders) << p.path;
     }
 }

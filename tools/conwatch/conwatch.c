@@ -2,10 +2,12 @@
  * does, and tells what Wine's own exit status cannot: the full exit code,
  * and every top-level window the program made.
  *
- * Usage: conwatch.exe <status-file> <cwd> [hold=FILE ...] -- <exe> [arg ...]
+ * Usage: conwatch.exe <status-file> <cwd> [hold=FILE ...] [line=TEXT] -- <exe> [arg ...]
  *   hold=FILE  opens FILE with no sharing first and keeps it open throughout,
  *              as a program using the file would (another process than the
  *              one under test).
+ *   line=TEXT  ends the command line with TEXT as it stands, unquoted, as a
+ *              tool's command field passes it (the program splits it).
  * The program inherits our standard handles. The status file gets one line
  * "window <class> <title>" per window seen (the program is then ended, as a
  * window would wait for a person) and last "exit <code>".
@@ -68,7 +70,12 @@ int main(int argc, char **argv) {
         return 2;
     }
     int i = 3;
+    const char *line = NULL;
     for (; i < argc && strcmp(argv[i], "--") != 0; i++) {
+        if (strncmp(argv[i], "line=", 5) == 0) {
+            line = argv[i] + 5;
+            continue;
+        }
         if (strncmp(argv[i], "hold=", 5) != 0 ||
             CreateFileA(argv[i] + 5, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, NULL) == INVALID_HANDLE_VALUE) {
@@ -81,6 +88,10 @@ int main(int argc, char **argv) {
     static char cmd[32768];
     for (int a = i + 1; a < argc; a++)
         append_arg(cmd, sizeof cmd, argv[a]);
+    if (line) {
+        size_t n = strlen(cmd);
+        snprintf(cmd + n, sizeof cmd - n, " %s", line);
+    }
     g_status = fopen(argv[1], "w");
     if (!g_status)
         return 2;

@@ -1,0 +1,27 @@
+// kapdeploy's report: one line per product on standard output and, when
+// --log names a file, the same lines and the details a ticket needs there.
+#pragma once
+
+#include <stddef.h>
+
+#include "../control/platform.h"
+
+// detect keeps its standard output for its verdict: its lines go to the log
+// only.
+void report_on_stdout(bool on);
+
+// Opens the log for appending, its folders made first, and writes who runs
+// what where. quiet: a log that cannot be opened is not told on standard
+// error either.
+void log_open(const char *path, bool quiet);
+
+// A line for the log only.
+void log_note(const char *line);
+
+// A line of the report.
+void say(const char *line);
+
+void log_close(int status);
+
+// The system's words for an error, on one line without its final stop.
+void error_words(DWORD error, char *out, size_t cap);
