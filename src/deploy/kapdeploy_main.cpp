@@ -244,7 +244,7 @@ static int deploy(const DeployCommand &command) {
         return EXIT_TRY_AGAIN;
     }
     if (locked != ERROR_SUCCESS) {
-        error_words(locked, words, sizeof words);
+        system_error_words(locked, words, sizeof words);
         snprintf(line, LINE_SIZE, "the run's lock cannot be taken (error %lu: %s)",
                  static_cast<unsigned long>(locked), words);
         say(line);
@@ -255,7 +255,7 @@ static int deploy(const DeployCommand &command) {
     long error = 0;
     if (!scan_deploy_products(&products, &stop, &error)) {
         if (stop == SCAN_NO_HARDCOPY_KEY) {
-            error_words(static_cast<DWORD>(error), words, sizeof words);
+            system_error_words(static_cast<DWORD>(error), words, sizeof words);
             snprintf(line, LINE_SIZE,
                      "no AutoCAD product is registered on this PC "
                      "(HKLM\\Software\\Autodesk\\Hardcopy: error %ld: %s)",
@@ -288,7 +288,7 @@ static int deploy(const DeployCommand &command) {
     }
     DWORD why = ERROR_FILENAME_EXCED_RANGE;
     if (len == 0 || len >= MAX_PATH || !is_folder(kit, &why)) {
-        error_words(why, words, sizeof words);
+        system_error_words(why, words, sizeof words);
         snprintf(line, LINE_SIZE, "the kit folder %s does not exist (error %lu: %s)",
                  command.kit != nullptr ? command.kit : ".", static_cast<unsigned long>(why),
                  words);
