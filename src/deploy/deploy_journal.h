@@ -10,7 +10,8 @@
 
 enum JournalOp {
     JOURNAL_REPLACE, // name.kapnew replaces name; finished by moving it in
-    JOURNAL_DELETE,  // name was moved to name.kapold; undone by moving it back
+    JOURNAL_DELETE,  // name was moved to name.kapold; finished by deleting both (without a
+                     // journal, the sweep moves name.kapold back)
 };
 
 struct JournalEntry {
