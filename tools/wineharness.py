@@ -6,6 +6,8 @@ import shutil
 import subprocess
 import tempfile
 
+import wineprefix
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINENV = os.path.join(HERE, "winenv.sh")
 TEST_USER = "kaptest"
@@ -32,14 +34,9 @@ def start(work, win32_dir, prefix_from=None):
     """Starts work's prefix and screen. prefix_from: the work dir of a started
     prefix to copy, when work has none yet; quicker than making one."""
     if prefix_from and not os.path.exists(os.path.join(work, "prefix", ".kap-ready")):
-        copy_prefix(os.path.join(prefix_from, "prefix"), os.path.join(work, "prefix"))
+        wineprefix.copy(os.path.join(prefix_from, "prefix"), os.path.join(work, "prefix"))
     subprocess.run([WINENV, "start", work], check=True)
-    os.makedirs(os.path.join(work, "bin"), exist_ok=True)
-    # Every program of the build: the installer, the dialog driver, and
-    # whatever else a scenario starts.
-    for exe in os.listdir(win32_dir):
-        if exe.endswith(".exe"):
-            shutil.copy(os.path.join(win32_dir, exe), os.path.join(work, "bin"))
+    install_programs(work, win32_dir)
     os.makedirs(drive(work), exist_ok=True)
     link = os.path.join(work, "prefix", "dosdevices", "k:")
     if os.path.islink(link) and os.readlink(link) != drive(work):
@@ -49,26 +46,16 @@ def start(work, win32_dir, prefix_from=None):
     give_to_test_user(work)
 
 
-def copy_prefix(source, target):
-    """A copy of a prefix that shares with it only the system folders' files
-    (over a gigabyte of DLLs and tables, which Wine only reads); everything
-    else, the registry among it, is the copy's own."""
-    shutil.rmtree(target, ignore_errors=True)
-    os.makedirs(os.path.dirname(target), exist_ok=True)
-    subprocess.run(["cp", "-a", "--link", source, target], check=True)
-    shared = tuple(os.path.join(target, "drive_c", "windows", d) + "/"
-                   for d in ("system32", "syswow64"))
-    for dirpath, _, files in os.walk(target):
-        if (dirpath + "/").startswith(shared):
-            continue
-        for name in files:
-            path = os.path.join(dirpath, name)
-            if os.path.islink(path):
-                continue
-            owner = os.stat(path)
-            shutil.copy2(path, path + ".copy")
-            os.chown(path + ".copy", owner.st_uid, owner.st_gid)
-            os.replace(path + ".copy", path)
+def install_programs(work, win32_dir):
+    """Copies every program of the build into work's bin/: the installer,
+    the dialog driver, and whatever else a scenario starts. Each table's run
+    does it again, so that a rebuild between runs is what gets tested."""
+    bin_dir = os.path.join(work, "bin")
+    os.makedirs(bin_dir, exist_ok=True)
+    for exe in os.listdir(win32_dir):
+        if exe.endswith(".exe"):
+            shutil.copy(os.path.join(win32_dir, exe), bin_dir)
+    give_to_test_user(bin_dir)
 
 
 def stop(work):
