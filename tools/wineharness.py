@@ -31,10 +31,15 @@ def give_to_test_user(path):
 
 
 def start(work, win32_dir, prefix_from=None):
-    """Starts work's prefix and screen. prefix_from: the work dir of a started
-    prefix to copy, when work has none yet; quicker than making one."""
-    if prefix_from and not os.path.exists(os.path.join(work, "prefix", ".kap-ready")):
-        wineprefix.copy(os.path.join(prefix_from, "prefix"), os.path.join(work, "prefix"))
+    """Starts work's prefix and screen. Here the prefix is a fresh copy of
+    the one kept for this machine (tools/wineprefix.py). In the guest, whose
+    image holds a prefix in its work dir, it is work's own, or a copy of
+    the one in prefix_from (a started work dir) when work has none."""
+    prefix = os.path.join(work, "prefix")
+    if not os.environ.get("KAP_E2E_GUEST"):
+        wineprefix.use_kept(prefix, os.path.join(work, "prefix-build"))
+    elif prefix_from and not os.path.exists(os.path.join(prefix, ".kap-ready")):
+        wineprefix.copy(os.path.join(prefix_from, "prefix"), prefix)
     subprocess.run([WINENV, "start", work], check=True)
     install_programs(work, win32_dir)
     os.makedirs(drive(work), exist_ok=True)

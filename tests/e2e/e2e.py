@@ -33,7 +33,6 @@ sys.path[:0] = [os.path.join(ROOT, "tools"), HERE]
 import kapfixtures  # noqa: E402
 import vm  # noqa: E402
 import wineharness  # noqa: E402
-import wineprefix  # noqa: E402
 
 WORK = os.environ.get("KAP_E2E_WORK", "/tmp/kaphdi-e2e")
 # One lane per work folder: the first is WORK itself, so that a single
@@ -190,14 +189,8 @@ def start():
         f.write(kind + "\n")
     if kind == "native":
         try:
-            for work in LANES:
-                if os.environ.get("KAP_E2E_GUEST"):
-                    # The guest's image holds a prefix in the first lane.
-                    wineharness.start(work, WIN32, prefix_from=None if work == WORK else WORK)
-                else:
-                    wineprefix.use_kept(os.path.join(work, "prefix"),
-                                        os.path.join(WORK, "prefix-build"))
-                    wineharness.start(work, WIN32)
+            for work in LANES:  # in the guest, the others copy the first one's prefix
+                wineharness.start(work, WIN32, prefix_from=None if work == WORK else WORK)
         except BaseException:
             stop_lanes()  # no Xvfb left behind
             raise
