@@ -89,12 +89,15 @@ static const Row ROWS[] = {
 
 /* Empties the folder (read-only files too) and removes it. */
 static void remove_folder(const char *dir) {
-    char pattern[MAX_PATH], path[MAX_PATH];
+    char pattern[MAX_PATH];
     join(pattern, dir, "*");
     WIN32_FIND_DATAA f;
     HANDLE h = FindFirstFileA(pattern, &f);
     if (h != INVALID_HANDLE_VALUE) {
         do {
+            if (strcmp(f.cFileName, ".") == 0 || strcmp(f.cFileName, "..") == 0)
+                continue;
+            char path[MAX_PATH];
             join(path, dir, f.cFileName);
             SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(path);
@@ -161,8 +164,11 @@ int main(int argc, char **argv) {
     char top[MAX_PATH] = "kapconf";
     if (argc == 3)
         snprintf(top, sizeof top, "%s", argv[2]);
-    else if (GetTempPathA(MAX_PATH - 8, top))
-        strcat(top, "kapconf");
+    else {
+        DWORD n = GetTempPathA(MAX_PATH - 8, top);
+        if (n > 0 && n < MAX_PATH - 8)
+            strncat(top, "kapconf", 8);
+    }
     if (!CreateDirectoryA(top, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
         fprintf(stderr, "conformance: cannot make %s (error %lu)\n", top, GetLastError());
         return 100;

@@ -80,7 +80,7 @@ void search_null_path(const char *dir, Outcome *out) {
 /* n bytes as text, '.' for each byte that is not printable (a NUL among them). */
 static void printable(char *out, const char *in, DWORD n) {
     for (DWORD i = 0; i < n; i++)
-        out[i] = isprint((unsigned char)in[i]) ? in[i] : '.';
+        out[i] = (char)(isprint((unsigned char)in[i]) ? in[i] : '.');
     out[n] = 0;
 }
 
@@ -90,7 +90,13 @@ static void printable(char *out, const char *in, DWORD n) {
  * data buffer and its size. */
 static void enum_value(DWORD name_cap, DWORD data_cap, Outcome *out) {
     HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
+    LONG made =
+        RegCreateKeyExA(HKEY_CURRENT_USER, KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
+    if (made != ERROR_SUCCESS) {
+        out->result = (DWORD)made;
+        snprintf(out->left, sizeof out->left, "the key could not be made");
+        return;
+    }
     RegSetValueExA(key, "Location", 0, REG_SZ, (const BYTE *)LOCATION, sizeof LOCATION);
     char name[16], data[16], name_text[17], data_text[17];
     memset(name, 'x', sizeof name);
