@@ -77,6 +77,10 @@ def clear_drive(work):
             os.remove(p)
 
 
+# Wine runs from the work dir, which the test user can always reach: the
+# caller's folder may lie under one closed to it (a clone in a mktemp -d
+# folder), and Wine then says on standard error that it starts elsewhere.
+
 def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiInstaller.exe"):
     """Applies the setup script (None: none), starts the program in cwd (a
     folder on K:) and acts on its windows in turn; returns the transcript."""
@@ -91,7 +95,8 @@ def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiIns
            "-" if setup_script is None else winpath(work, script),
            winpath(work, os.path.join(drive(work), cwd)),
            winpath(work, os.path.join(bin_dir, program))] + list(actions)
-    out = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+    out = subprocess.run(cmd, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                         timeout=timeout)
     return out.stdout.decode("latin-1").replace("\r", "").strip("\n").split("\n")
 
 
@@ -101,7 +106,7 @@ def run_console(work, program, args, timeout=120):
     through files: a Wine service that the run starts keeps a pipe open."""
     cmd = [WINENV, "run", work, "wine", os.path.join(work, "bin", program)] + list(args)
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        status = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+        status = subprocess.run(cmd, cwd=work, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                 timeout=timeout).returncode
         texts = []
         for f in (out, err):
@@ -127,7 +132,8 @@ def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, li
     cmd += ["hold=" + h for h in holds] + ([] if line is None else ["line=" + line])
     cmd += ["--", winpath(work, os.path.join(bin_dir, program))]
     out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
-    proc = subprocess.Popen(cmd + list(args), stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+    proc = subprocess.Popen(cmd + list(args), cwd=work, stdin=subprocess.DEVNULL, stdout=out,
+                            stderr=err)
 
     def collect():
         proc.wait(timeout=timeout)

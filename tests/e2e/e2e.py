@@ -34,7 +34,7 @@ import kapfixtures  # noqa: E402
 import vm  # noqa: E402
 import wineharness  # noqa: E402
 
-WORK = os.environ.get("KAP_E2E_WORK", "/tmp/kaphdi-e2e")
+WORK = os.path.abspath(os.environ.get("KAP_E2E_WORK", "/tmp/kaphdi-e2e"))
 # One lane per work folder: the first is WORK itself, so that a single
 # scenario runs where it always has. KAP_E2E_LANES (default 2) at start and
 # run sets how many.
