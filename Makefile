@@ -2,7 +2,7 @@
 # make check      installs what is missing, builds both builds, runs every test
 # make demo       installs what is missing, builds, runs the installer under Wine
 # make release    builds build/release/ (signed with KAP_SIGN_PFX, see README)
-# make dlgdriver  builds the dialog driver that the Wine runs need
+# make dlgdriver  builds the dialog driver and the other programs that the Wine runs need
 # make kapkit     builds the kit checker for Windows (natively: make native)
 # make kapdeploy  builds the installer for deployment tools (kapdeploy.exe)
 # make bench      runs every benchmark with the settings of docs/performance.md
@@ -28,6 +28,7 @@ exe:
 dlgdriver: exe
 	@cmake --build $(WIN32_DIR) -j2 --target dlgdriver
 	@cmake --build $(WIN32_DIR) -j2 --target conwatch
+	@cmake --build $(WIN32_DIR) -j2 --target conformance
 
 kapkit: exe
 	@cmake --build $(WIN32_DIR) -j2 --target kapkit

@@ -3,6 +3,7 @@ machine (native) and inside the QEMU guest (emulated), each from a fresh
 clone of this checkout, and how long the guest image takes to build.
 
     python3 bench/e2e_modes.py [--fresh-image] [native] [emulated]
+    python3 bench/e2e_modes.py native --against <commit> [--runs N]
     python3 bench/e2e_modes.py --quick
 
 --fresh-image first builds the guest image into an empty cache and times
@@ -10,9 +11,14 @@ it (the image then stays there for the emulated run). Where this machine
 runs no 32-bit code only the emulated mode can be measured. Prints a
 Markdown table for docs/performance.md.
 
+--against runs `make check` natively in fresh clones of this checkout and
+of the given commit, N times each (default 3), alternating which goes
+first, and prints each run and the medians side by side.
+
 --quick gives no figure: it only shows that the script runs, timing the
 end-to-end harness on one table of this checkout's build, in the mode this
 machine runs in."""
+import hashlib
 import os
 import re
 import shutil
@@ -30,10 +36,14 @@ TEST_TIME = re.compile(r"Test +#\d+: (\S+) \.+\s+Passed\s+([\d.]+) sec")
 SCENARIO_TIME = re.compile(r"^(?:ok|FAIL) +.* \(([\d.]+) s\)$", re.M)
 
 
-def check_in_fresh_clone(emulated):
+def check_in_fresh_clone(emulated, commit=None):
     clone = tempfile.mkdtemp(prefix="kap-bench-")
+    # The Wine work dirs that the clone's CTest entries name after its tree.
+    tree = hashlib.md5(os.path.join(clone, "build", "native").encode()).hexdigest()[:10]
     try:
         subprocess.run(["git", "clone", "-q", ROOT, clone], check=True)
+        if commit:
+            subprocess.run(["git", "-C", clone, "checkout", "-q", commit], check=True)
         env = dict(os.environ, KAP_E2E_VM="1" if emulated else "0")
         started = time.monotonic()
         out = subprocess.run(["make", "check"], cwd=clone, env=env, stdout=subprocess.PIPE,
@@ -48,6 +58,29 @@ def check_in_fresh_clone(emulated):
         return wall, e2e, scenarios
     finally:
         shutil.rmtree(clone, ignore_errors=True)
+        for work in ("/tmp/kaphdi-e2e-" + tree, "/tmp/kaphdi-bench-" + tree):
+            shutil.rmtree(work, ignore_errors=True)
+
+
+def against(commit, runs):
+    """This checkout and the commit side by side, natively."""
+    revs = {"this checkout": None, commit: commit}
+    times = {name: [] for name in revs}
+    for n in range(runs):
+        for name in (list(revs) if n % 2 == 0 else list(revs)[::-1]):
+            print(f"run {n + 1}: make check in a fresh clone of {name} ...", flush=True)
+            wall, e2e, _ = check_in_fresh_clone(False, revs[name])
+            times[name].append((wall, e2e))
+            print(f"  make check {wall:.0f} s, end-to-end part {e2e:.0f} s", flush=True)
+    print("\n| native, fresh clone | `make check`, wall | end-to-end part (CTest e2e_*) |")
+    print("|---|---|---|")
+    for name, runs_of in times.items():
+        walls = ", ".join(f"{w:.0f}" for w, _ in runs_of)
+        parts = ", ".join(f"{e:.0f}" for _, e in runs_of)
+        print(f"| {name} | {walls} s; median {statistics.median(w for w, _ in runs_of):.0f} s "
+              f"| {parts} s; median {statistics.median(e for _, e in runs_of):.0f} s |")
+    ours, theirs = (statistics.median(e for _, e in times[name]) for name in revs)
+    print(f"\nend-to-end part, this checkout / {commit}: {ours / theirs:.2f}")
 
 
 def one_table_here():
@@ -70,6 +103,9 @@ def one_table_here():
 
 
 def main(args):
+    if "--against" in args:
+        runs = int(args[args.index("--runs") + 1]) if "--runs" in args else 3
+        return against(args[args.index("--against") + 1], runs)
     rows = []
     if "--fresh-image" in args:
         os.environ["KAP_VM_CACHE"] = tempfile.mkdtemp(prefix="kap-vm-cache-")

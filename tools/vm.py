@@ -251,11 +251,8 @@ def start(work, win32_dir, libcache, versions):
     image = ensure_image()
     x = exchange(work)
     shutil.rmtree(state_dir(work), ignore_errors=True)
-    os.makedirs(os.path.join(x, "win32"))
     os.makedirs(os.path.join(x, "out"))
-    for name in os.listdir(win32_dir):
-        if name.endswith(".exe"):
-            shutil.copy(os.path.join(win32_dir, name), os.path.join(x, "win32"))
+    hand_programs(work, win32_dir)
     for version in versions:
         kapfixtures.host_library(libcache, version)
     shutil.copytree(libcache, os.path.join(x, "libcache"))
@@ -274,6 +271,15 @@ def start(work, win32_dir, libcache, versions):
                  f"(console: {console})")
         time.sleep(0.2)
     print(f"vm: guest up in {time.monotonic() - started:.0f} s", flush=True)
+
+
+def hand_programs(work, win32_dir):
+    """Puts every Windows program of the build where the guest takes them."""
+    target = os.path.join(exchange(work), "win32")
+    os.makedirs(target, exist_ok=True)
+    for name in os.listdir(win32_dir):
+        if name.endswith(".exe"):
+            shutil.copy(os.path.join(win32_dir, name), target)
 
 
 def post(work, script):

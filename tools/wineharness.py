@@ -6,6 +6,8 @@ import shutil
 import subprocess
 import tempfile
 
+import wineprefix
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINENV = os.path.join(HERE, "winenv.sh")
 TEST_USER = "kaptest"
@@ -29,17 +31,17 @@ def give_to_test_user(path):
 
 
 def start(work, win32_dir, prefix_from=None):
-    """Starts work's prefix and screen. prefix_from: the work dir of a started
-    prefix to copy, when work has none yet; quicker than making one."""
-    if prefix_from and not os.path.exists(os.path.join(work, "prefix", ".kap-ready")):
-        copy_prefix(os.path.join(prefix_from, "prefix"), os.path.join(work, "prefix"))
+    """Starts work's prefix and screen. Here the prefix is a fresh copy of
+    the one kept for this machine (tools/wineprefix.py). In the guest, whose
+    image holds a prefix in its work dir, it is work's own, or a copy of
+    the one in prefix_from (a started work dir) when work has none."""
+    prefix = os.path.join(work, "prefix")
+    if not os.environ.get("KAP_E2E_GUEST"):
+        wineprefix.use_kept(prefix, os.path.join(work, "prefix-build"))
+    elif prefix_from and not os.path.exists(os.path.join(prefix, ".kap-ready")):
+        wineprefix.copy(os.path.join(prefix_from, "prefix"), prefix)
     subprocess.run([WINENV, "start", work], check=True)
-    os.makedirs(os.path.join(work, "bin"), exist_ok=True)
-    # Every program of the build: the installer, the dialog driver, and
-    # whatever else a scenario starts.
-    for exe in os.listdir(win32_dir):
-        if exe.endswith(".exe"):
-            shutil.copy(os.path.join(win32_dir, exe), os.path.join(work, "bin"))
+    install_programs(work, win32_dir)
     os.makedirs(drive(work), exist_ok=True)
     link = os.path.join(work, "prefix", "dosdevices", "k:")
     if os.path.islink(link) and os.readlink(link) != drive(work):
@@ -49,26 +51,16 @@ def start(work, win32_dir, prefix_from=None):
     give_to_test_user(work)
 
 
-def copy_prefix(source, target):
-    """A copy of a prefix that shares with it only the system folders' files
-    (over a gigabyte of DLLs and tables, which Wine only reads); everything
-    else, the registry among it, is the copy's own."""
-    shutil.rmtree(target, ignore_errors=True)
-    os.makedirs(os.path.dirname(target), exist_ok=True)
-    subprocess.run(["cp", "-a", "--link", source, target], check=True)
-    shared = tuple(os.path.join(target, "drive_c", "windows", d) + "/"
-                   for d in ("system32", "syswow64"))
-    for dirpath, _, files in os.walk(target):
-        if (dirpath + "/").startswith(shared):
-            continue
-        for name in files:
-            path = os.path.join(dirpath, name)
-            if os.path.islink(path):
-                continue
-            owner = os.stat(path)
-            shutil.copy2(path, path + ".copy")
-            os.chown(path + ".copy", owner.st_uid, owner.st_gid)
-            os.replace(path + ".copy", path)
+def install_programs(work, win32_dir):
+    """Copies every program of the build into work's bin/: the installer,
+    the dialog driver, and whatever else a scenario starts. Each table's run
+    does it again, so that a rebuild between runs is what gets tested."""
+    bin_dir = os.path.join(work, "bin")
+    os.makedirs(bin_dir, exist_ok=True)
+    for exe in os.listdir(win32_dir):
+        if exe.endswith(".exe"):
+            shutil.copy(os.path.join(win32_dir, exe), bin_dir)
+    give_to_test_user(bin_dir)
 
 
 def stop(work):
@@ -85,6 +77,10 @@ def clear_drive(work):
             os.remove(p)
 
 
+# Wine runs from the work dir, which the test user can always reach: the
+# caller's folder may lie under one closed to it (a clone in a mktemp -d
+# folder), and Wine then says on standard error that it starts elsewhere.
+
 def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiInstaller.exe"):
     """Applies the setup script (None: none), starts the program in cwd (a
     folder on K:) and acts on its windows in turn; returns the transcript."""
@@ -99,7 +95,8 @@ def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiIns
            "-" if setup_script is None else winpath(work, script),
            winpath(work, os.path.join(drive(work), cwd)),
            winpath(work, os.path.join(bin_dir, program))] + list(actions)
-    out = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+    out = subprocess.run(cmd, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                         timeout=timeout)
     return out.stdout.decode("latin-1").replace("\r", "").strip("\n").split("\n")
 
 
@@ -109,7 +106,7 @@ def run_console(work, program, args, timeout=120):
     through files: a Wine service that the run starts keeps a pipe open."""
     cmd = [WINENV, "run", work, "wine", os.path.join(work, "bin", program)] + list(args)
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        status = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+        status = subprocess.run(cmd, cwd=work, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                 timeout=timeout).returncode
         texts = []
         for f in (out, err):
@@ -135,7 +132,8 @@ def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, li
     cmd += ["hold=" + h for h in holds] + ([] if line is None else ["line=" + line])
     cmd += ["--", winpath(work, os.path.join(bin_dir, program))]
     out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
-    proc = subprocess.Popen(cmd + list(args), stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+    proc = subprocess.Popen(cmd + list(args), cwd=work, stdin=subprocess.DEVNULL, stdout=out,
+                            stderr=err)
 
     def collect():
         proc.wait(timeout=timeout)

@@ -1,7 +1,8 @@
 """Runs scenario tables against the real installer under Wine.
 
-    e2e.py start | stop            set up / tear down the shared Wine prefix and screen
-    e2e.py run <table> [name...]   run the scenarios of tests/e2e/<table>.py
+    e2e.py start | stop            set up / tear down the lanes' Wine prefixes and screens
+    e2e.py run <table> [name...]   run the scenarios of tests/e2e/<table>.py with the
+                                   build's programs as they are now
 
 Where this machine runs no 32-bit x86 code (or KAP_E2E_VM=1), start boots a
 QEMU guest that runs Wine, and run and stop hand the same commands to it:
@@ -33,7 +34,7 @@ import kapfixtures  # noqa: E402
 import vm  # noqa: E402
 import wineharness  # noqa: E402
 
-WORK = os.environ.get("KAP_E2E_WORK", "/tmp/kaphdi-e2e")
+WORK = os.path.abspath(os.environ.get("KAP_E2E_WORK", "/tmp/kaphdi-e2e"))
 # One lane per work folder: the first is WORK itself, so that a single
 # scenario runs where it always has. KAP_E2E_LANES (default 2) at start and
 # run sets how many.
@@ -130,6 +131,7 @@ def run(table, names):
         kapfixtures.host_library(LIBCACHE, version)
     lanes = queue.Queue()
     for work in LANES[:min(len(LANES), len(scenarios))]:
+        wineharness.install_programs(work, WIN32)
         lanes.put(work)
 
     def in_a_free_lane(scenario):
@@ -187,9 +189,8 @@ def start():
         f.write(kind + "\n")
     if kind == "native":
         try:
-            wineharness.start(WORK, WIN32)
-            for work in LANES[1:]:  # a copy of the first prefix: no second wineboot
-                wineharness.start(work, WIN32, prefix_from=WORK)
+            for work in LANES:  # in the guest, the others copy the first one's prefix
+                wineharness.start(work, WIN32, prefix_from=None if work == WORK else WORK)
         except BaseException:
             stop_lanes()  # no Xvfb left behind
             raise
@@ -221,6 +222,7 @@ def main(argv):
         return 0
     if emulated():
         print("e2e: in the QEMU guest", flush=True)
+        vm.hand_programs(WORK, WIN32)  # this build's, not those of the start
         return in_guest(*argv[1:], timeout=1700)  # within the test's own limit
     return run(argv[2], argv[3:])
 
