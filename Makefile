@@ -9,7 +9,7 @@
 WIN32_DIR  := build/win32
 NATIVE_DIR := build/native
 
-PORTABLE   := $(shell cat src/portable_sources.txt)
+PORTABLE   := $(shell cat src/portable_sources.txt src/kit/kit_sources.txt src/deploy/deploy_sources.txt)
 SOURCES    := $(shell find src -name '*.cpp' | sort)
 POSIX_ONLY := $(filter %_posix.cpp,$(SOURCES))
 TOOLS_C    := $(sort $(wildcard tools/dlgdriver/*.c tools/conwatch/*.c))
@@ -49,8 +49,8 @@ check: setup
 	@cd $(NATIVE_DIR) && ctest --output-on-failure
 
 # Static analysis: every source as the Windows build sees it (the test
-# tools' too), the portable ones also as the native build does; zero
-# findings allowed.
+# tools' too), the portable ones also as the native build does, and the
+# Python of the tests, tools and benchmarks; zero findings allowed.
 lint: exe native
 	@clang-tidy -p $(WIN32_DIR) --quiet --extra-arg=--target=i686-w64-mingw32 \
 	  $(filter-out $(POSIX_ONLY),$(SOURCES)) $(TOOLS_C) \
@@ -61,7 +61,8 @@ lint: exe native
 	  --std=c++17 -I src -I src/ui src tools/dlgdriver tools/conwatch
 	@clang-format --dry-run --Werror $(SOURCES) $(TOOLS_C) \
 	  $(wildcard src/*/*.h tools/dlgdriver/*.h tests/unit/*.cpp tests/fuzz/*.cpp)
-	@echo "lint: clang-tidy, cppcheck and clang-format found nothing"
+	@flake8 tests tools bench
+	@echo "lint: clang-tidy, cppcheck, clang-format and flake8 found nothing"
 
 fuzz:
 	@tests/fuzz/run.sh $(FUZZ_SECONDS)

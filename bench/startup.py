@@ -75,7 +75,9 @@ def report(runs, reps):
         print(f"first dialog, {k}: median {med[k]:.1f} ms of {reps} "
               f"({', '.join(f'{x:.0f}' for x in v)})")
     print(f"installer (1 product) / minimal: {med['1 product'] / med['minimal']:.2f} (goal <= 1.1)")
-    print(f"{many} / 1 product: {med[many] / med['1 product']:.2f} (goal <= 1.5)")
+    # A ratio only: the 1.5 once aimed at is out of reach of any scan that
+    # opens every product key under Wine (docs/performance.md).
+    print(f"{many} / 1 product: {med[many] / med['1 product']:.2f}")
 
 
 def in_guest(args, reps):

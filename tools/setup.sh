@@ -40,5 +40,5 @@ case $mode in
      exit 1 ;;
 esac
 install cmake g++ make googletest libgtest-dev mingw-w64 wine wine64 xvfb imagemagick \
-  clang libclang-rt-14-dev clang-tidy cppcheck clang-format x11-xserver-utils openssl \
+  clang libclang-rt-14-dev clang-tidy cppcheck clang-format flake8 x11-xserver-utils openssl \
   osslsigncode i386arch wine32:i386 $guest

@@ -3,6 +3,10 @@
 
 #include <stddef.h>
 
+// A reason in words, as the companion programs give one: room for the
+// installer's longest message and a few names escaped byte by byte.
+enum { REASON_SIZE = 4096 };
+
 // Equal when the strings differ at most in the case of the ASCII letters A-Z;
 // every other byte must match, whatever the code page.
 bool ascii_equal_nocase(const char *a, const char *b);

@@ -6,9 +6,9 @@
 
 #include "../control/package_paths.h"
 #include "../host/release_rules.h"
-#include "../kit/kit_rules.h"
 #include "../package/compatibility.h"
 #include "../package/hif_reader.h"
+#include "../ui/language_offer.h"
 #include "../ui/languages.h"
 #include "deploy_command.h"
 

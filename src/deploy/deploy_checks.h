@@ -6,6 +6,7 @@
 #include <stddef.h>
 
 #include "../control/records.h"
+#include "../control/text.h"
 
 enum ProductOutcome {
     OUTCOME_DONE,    // the files were installed or removed
@@ -15,8 +16,6 @@ enum ProductOutcome {
     OUTCOME_FAILED,  // a copy or another step failed: nothing changed
     OUTCOME_ABSENT,  // registered, but its folder is gone: passed over
 };
-
-enum { REASON_SIZE = 512 };
 
 // What the checks found for one product before any file is looked at.
 struct ProductJudgement {

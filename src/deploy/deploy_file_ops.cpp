@@ -31,7 +31,7 @@ bool in_use_error(DWORD error) {
 
 void tell_error(char *reason, const char *what, const char *name, DWORD error) {
     char words[200];
-    error_words(error, words, sizeof words);
+    system_error_words(error, words, sizeof words);
     snprintf(reason, REASON_SIZE, "%s %s (error %lu: %s)", what, name,
              static_cast<unsigned long>(error), words);
 }

@@ -1,8 +1,9 @@
-// What kapdeploy reads of the installed products: the hardcopy key and
-// each product key.
+// What kapdeploy reads of the installed products: the installer's own scan
+// of the hardcopy key and each product key.
 #pragma once
 
 #include "../control/records.h"
+#include "../host/registry_scan.h"
 
 struct DeployProduct {
     ProductRecord record;
@@ -14,10 +15,8 @@ struct DeployProducts {
     int count;
 };
 
-enum ScanResult { SCAN_READ, SCAN_NO_HARDCOPY_KEY, SCAN_FAILED };
-
-// Lists the products as the installer's scan does (the same rules for
-// values, names and locations), without a word to the user; the caller
-// frees products. error: why the hardcopy key did not open, for
-// SCAN_NO_HARDCOPY_KEY.
-ScanResult scan_deploy_products(DeployProducts *list, long *error);
+// Lists the products the installer's product dialog shows, in its order,
+// without a word to the user; the caller frees products. False where the
+// installer's scan ends with a message: *stop tells which, and *error is
+// RegOpenKeyExA's code for SCAN_NO_HARDCOPY_KEY.
+bool scan_deploy_products(DeployProducts *list, ScanStop *stop, long *error);

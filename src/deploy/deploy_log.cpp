@@ -16,16 +16,6 @@ void report_on_stdout(bool on) {
     on_stdout = on;
 }
 
-void error_words(DWORD error, char *out, size_t cap) {
-    out[0] = '\0';
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   out, static_cast<DWORD>(cap), nullptr);
-    one_line(out, cap, out);
-    size_t len = strlen(out);
-    while (len > 0 && (out[len - 1] == ' ' || out[len - 1] == '\r' || out[len - 1] == '.'))
-        out[--len] = '\0';
-}
-
 static void log_time() {
     FILETIME utc;
     FILETIME local;
@@ -71,7 +61,7 @@ void log_open(const char *path, bool quiet) {
     if (run_log == nullptr) {
         DWORD error = GetLastError();
         char words[200];
-        error_words(error, words, sizeof words);
+        system_error_words(error, words, sizeof words);
         if (!quiet)
             fprintf(stderr,
                     "kapdeploy: the log %s cannot be written (error %lu: %s); going on without "

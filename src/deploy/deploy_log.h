@@ -5,6 +5,7 @@
 #include <stddef.h>
 
 #include "../control/platform.h"
+#include "../control/system_error.h"
 
 // detect keeps its standard output for its verdict: its lines go to the log
 // only.
@@ -22,6 +23,3 @@ void log_note(const char *line);
 void say(const char *line);
 
 void log_close(int status);
-
-// The system's words for an error, on one line without its final stop.
-void error_words(DWORD error, char *out, size_t cap);

@@ -244,28 +244,29 @@ static int deploy(const DeployCommand &command) {
         return EXIT_TRY_AGAIN;
     }
     if (locked != ERROR_SUCCESS) {
-        error_words(locked, words, sizeof words);
+        system_error_words(locked, words, sizeof words);
         snprintf(line, LINE_SIZE, "the run's lock cannot be taken (error %lu: %s)",
                  static_cast<unsigned long>(locked), words);
         say(line);
         return failed;
     }
     DeployProducts products;
+    ScanStop stop = SCAN_UNEXPECTED;
     long error = 0;
-    switch (scan_deploy_products(&products, &error)) {
-    case SCAN_NO_HARDCOPY_KEY:
-        error_words(static_cast<DWORD>(error), words, sizeof words);
-        snprintf(line, LINE_SIZE,
-                 "no AutoCAD product is registered on this PC (HKLM\\Software\\Autodesk\\Hardcopy: "
-                 "error %ld: %s)",
-                 error, words);
+    if (!scan_deploy_products(&products, &stop, &error)) {
+        if (stop == SCAN_NO_HARDCOPY_KEY) {
+            system_error_words(static_cast<DWORD>(error), words, sizeof words);
+            snprintf(line, LINE_SIZE,
+                     "no AutoCAD product is registered on this PC "
+                     "(HKLM\\Software\\Autodesk\\Hardcopy: error %ld: %s)",
+                     error, words);
+        } else {
+            snprintf(line, LINE_SIZE, "%s",
+                     stop == SCAN_NONE_LISTED ? "no AutoCAD product is registered on this PC"
+                                              : "the registry's AutoCAD entries cannot be read");
+        }
         say(line);
         return failed;
-    case SCAN_FAILED:
-        say("the registry's AutoCAD entries cannot be read");
-        return failed;
-    case SCAN_READ:
-        break;
     }
     ProductOutcome *recovered =
         static_cast<ProductOutcome *>(calloc(products.count + 1, sizeof(ProductOutcome)));
@@ -287,7 +288,7 @@ static int deploy(const DeployCommand &command) {
     }
     DWORD why = ERROR_FILENAME_EXCED_RANGE;
     if (len == 0 || len >= MAX_PATH || !is_folder(kit, &why)) {
-        error_words(why, words, sizeof words);
+        system_error_words(why, words, sizeof words);
         snprintf(line, LINE_SIZE, "the kit folder %s does not exist (error %lu: %s)",
                  command.kit != nullptr ? command.kit : ".", static_cast<unsigned long>(why),
                  words);
@@ -303,8 +304,6 @@ static int deploy(const DeployCommand &command) {
             snprintf(line, LINE_SIZE, "the current folder %s has no %s folder: give --kit", kit,
                      command.language);
         say(line);
-    } else if (products.count == 0 && command.action == ACTION_LIST) {
-        say("no AutoCAD product is registered on this PC");
     } else {
         status = run_command(command, kit, products, recovered);
         if (command.action == ACTION_LIST && command.kit == nullptr &&

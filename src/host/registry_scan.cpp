@@ -1,13 +1,14 @@
 // The registry scan: opens, queries and enumerates the hardcopy key and the
-// product keys with a scratch heap per enumeration, and shows the scan's
-// three messages. Which failed call passes, what a value means and which
-// products are listed is decided by product_key_rules.
+// product keys with a scratch heap per enumeration, and reports where it
+// stops: the installer with its three messages, kapdeploy with lines of its
+// own. Which failed call passes, what a value means and which products are
+// listed is decided by product_key_rules.
 #include "registry_scan.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include "../control/platform.h"
-#include "product_key_rules.h"
 
 struct KeyInfo {
     DWORD value_count;
@@ -74,14 +75,10 @@ static int read_product_key(const char *key_name, ProductRecord *record) {
     return ok ? 1 : 0;
 }
 
-static void unexpected_error() {
-    show_message("Unexpected error.\n The setup will close.", "Error", MB_OK);
-}
-
-// Reads every product key the hardcopy key names; false after a failed
-// enumeration of the hardcopy key itself.
+// Reads every product key the hardcopy key names, and the names into keys
+// when given; false after a failed enumeration of the hardcopy key itself.
 static bool read_named_products(HKEY hardcopy, const KeyInfo &info, ProductRecord *records,
-                                bool *read_ok) {
+                                ProductKeyName *keys, bool *read_ok) {
     HANDLE heap = HeapCreate(0, 0, 0);
     if (heap == nullptr)
         return false;
@@ -92,51 +89,80 @@ static bool read_named_products(HKEY hardcopy, const KeyInfo &info, ProductRecor
         ok = enumerate_value(hardcopy, i, heap, info.longest_data, &type_holder, &value);
         if (ok)
             read_ok[i] = read_product_key(value.name, &records[i]) == 1;
+        if (ok && keys != nullptr)
+            memcpy(keys[i].name, value.name, sizeof(keys[i].name));
     }
     HeapDestroy(heap);
     return ok;
 }
 
-int scan_products(ProductList *list) {
+int scan_registered_products(ProductList *list, ProductKeyName **keys, ScanReporter report) {
     HKEY hardcopy = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ, &hardcopy) !=
-        ERROR_SUCCESS) {
-        show_message("No AutoCAD application is installed on your computer.\nThe setup will close.",
-                     "Error", MB_ICONERROR);
+    LONG opened =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ, &hardcopy);
+    if (opened != ERROR_SUCCESS) {
+        report(SCAN_NO_HARDCOPY_KEY, opened);
         return 0;
     }
     if (hardcopy == nullptr) {
-        unexpected_error();
+        report(SCAN_UNEXPECTED, 0);
         return 0;
     }
     KeyInfo info;
     if (!query_key(hardcopy, &info)) {
         RegCloseKey(hardcopy);
-        unexpected_error();
+        report(SCAN_UNEXPECTED, 0);
         return 0;
     }
     // calloc(0) may give null; one spare record keeps that case simple.
     ProductRecord *records =
         static_cast<ProductRecord *>(calloc(info.value_count + 1, sizeof(ProductRecord)));
     bool *read_ok = static_cast<bool *>(calloc(info.value_count + 1, sizeof(bool)));
-    bool ok = records != nullptr && read_ok != nullptr &&
-              read_named_products(hardcopy, info, records, read_ok);
+    ProductKeyName *names =
+        keys != nullptr
+            ? static_cast<ProductKeyName *>(calloc(info.value_count + 1, sizeof(ProductKeyName)))
+            : nullptr;
+    bool ok = records != nullptr && read_ok != nullptr && (keys == nullptr || names != nullptr) &&
+              read_named_products(hardcopy, info, records, names, read_ok);
     RegCloseKey(hardcopy);
     if (!ok) {
         free(records);
         free(read_ok);
-        unexpected_error();
+        free(names);
+        report(SCAN_UNEXPECTED, 0);
         return 0;
     }
-    int count = keep_listed_products(records, read_ok, static_cast<int>(info.value_count));
+    int count = keep_listed_products(records, names, read_ok, static_cast<int>(info.value_count));
     free(read_ok);
     if (count == 0) {
         free(records);
-        show_message("No AutoCAD is installed on your system.\nThe setup will close", program_title,
-                     MB_ICONERROR);
+        free(names);
+        report(SCAN_NONE_LISTED, 0);
         return 0;
     }
     list->records = records;
     list->count = count;
+    if (keys != nullptr)
+        *keys = names;
     return 1;
+}
+
+static void show_scan_message(ScanStop stop, long) {
+    switch (stop) {
+    case SCAN_NO_HARDCOPY_KEY:
+        show_message("No AutoCAD application is installed on your computer.\nThe setup will close.",
+                     "Error", MB_ICONERROR);
+        return;
+    case SCAN_UNEXPECTED:
+        show_message("Unexpected error.\n The setup will close.", "Error", MB_OK);
+        return;
+    case SCAN_NONE_LISTED:
+        show_message("No AutoCAD is installed on your system.\nThe setup will close", program_title,
+                     MB_ICONERROR);
+        return;
+    }
+}
+
+int scan_products(ProductList *list) {
+    return scan_registered_products(list, nullptr, show_scan_message);
 }

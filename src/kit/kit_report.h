@@ -5,13 +5,11 @@
 #include <stddef.h>
 #include <stdio.h>
 
+#include "../control/text.h"
 #include "kit_check.h"
 
 // A short stable name of the kind, for pipelines ("file-missing").
 const char *finding_code(FindingKind kind);
-
-// A finding's reason fits this many bytes.
-enum { REASON_SIZE = 4096 };
 
 // The reason in a kit builder's words.
 void finding_reason(const Finding &finding, char *out, size_t cap);

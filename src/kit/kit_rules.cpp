@@ -8,15 +8,6 @@
 #include "../package/deploy_steps.h"
 #include "../ui/languages.h"
 
-bool language_offered(int language, HostRelease release) {
-    for (int i = first_offered_language(release); i < LANGUAGE_COUNT; ++i) {
-        if (strcmp(language_folder_for_text(language_display_list[i]),
-                   language_folder_table[language]) == 0)
-            return true;
-    }
-    return false;
-}
-
 bool release_pinned_minor(HostRelease release, uint16_t *minor) {
     for (const ReleaseRow &row : release_table) {
         if (row.release != release)

@@ -6,10 +6,7 @@
 #include <stddef.h>
 
 #include "../control/records.h"
-
-// Whether the installer offers the language folder (an index into the
-// language folder table) for the release.
-bool language_offered(int language, HostRelease release);
+#include "../ui/language_offer.h"
 
 // The minor field that every host of the release has; false for a release
 // the release table gives for any minor (ACAD2000).

@@ -1,5 +1,6 @@
 // The kit walk on Windows, through the same file search the installer uses.
 #include "../control/platform.h"
+#include "../control/system_error.h"
 #include "../control/text.h"
 #include "kit_rules.h"
 #include "kit_walk.h"
@@ -80,17 +81,7 @@ FILE *open_kit_file(const KitRoot &kit, const char *relative, int *error) {
 }
 
 void describe_walk_error(int error, char *out, size_t cap) {
-    DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(error), 0, out, static_cast<DWORD>(cap), nullptr);
-    // The system's text ends its sentence with a line break.
-    while (length > 0 && (out[length - 1] == '\n' || out[length - 1] == '\r' ||
-                          out[length - 1] == ' ' || out[length - 1] == '.'))
-        --length;
-    if (length == 0)
-        snprintf(out, cap, "Windows error %d", error);
-    else
-        out[length] = '\0';
+    system_error_words(static_cast<DWORD>(error), out, cap);
 }
 
 unsigned long kit_clock_ms() {

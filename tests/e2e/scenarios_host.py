@@ -1,4 +1,9 @@
-"""Which products the registry offers, and what their host library says."""
+"""Which products the registry offers, and what their host library says;
+and that kapdeploy lists exactly the products of the product dialog on the
+same registries."""
+import re
+
+import wineharness
 from kapfixtures import HARDCOPY, TEST_ROOT, driver_files
 from screens import (CORRUPTED, EXIT, NO_PRODUCT, NOT_ACAD, SUCCESS, UNEXPECTED, install,
                      languages, products)
@@ -119,3 +124,44 @@ SCENARIOS = [
          steps=[products("Product"), "ok", languages(False), "ok", SUCCESS, "ok", EXIT],
          files={"A/drv": "kapvl.drc kapvl.hdi"}),
 ]
+
+ITEM = re.compile(r'^item "(.*)"(?: selected)?$', re.M)
+LISTED = re.compile(r"^(.*) \[[^\]]*\]: ", re.M)
+
+
+def dialog_products(scenario):
+    """The names the product dialog shows, in order; None where the scan
+    ends with a message instead."""
+    first = scenario["steps"][0]
+    return ITEM.findall(first) if first.startswith("dialog product") else None
+
+
+# The odd registries: their own values, keys and failures, not one plain product.
+REGISTRIES = [s for s in SCENARIOS if "registry" in s or "extra_registry" in s
+              or len(s.get("products", [])) != 1]
+
+
+def kapdeploy_lists_what_the_dialog_shows(work, drive):
+    import e2e  # the harness's own set-up of a scenario's hosts and registry
+    problems = []
+    for scenario in REGISTRIES:
+        script = e2e.prepare(work, scenario)
+        got = wineharness.run_driver(work, script, "kit", [], program="kapdeploy.exe")
+        if got != ["exit 87"]:
+            problems.append(f"{scenario['name']}: setting the registry gave {got}")
+            continue
+        status, out, err, _ = wineharness.run_watched(work, "kit", "kapdeploy.exe",
+                                                      ["list", "--kit", "K:\\kit"])
+        wanted = dialog_products(scenario)
+        listed = LISTED.findall(out)
+        if wanted is None and (status, listed) != (1603, []):
+            problems.append(f"{scenario['name']}: the installer ends its scan with a message, "
+                            f"kapdeploy gave {status} and {listed}")
+        elif wanted is not None and (status, listed) != (0, wanted):
+            problems.append(f"{scenario['name']}: the dialog shows {wanted}, kapdeploy listed "
+                            f"{listed} ({status}): {out}{err}")
+    return problems
+
+
+SCENARIOS.append(dict(name="kapdeploy lists the products of the product dialog, in its order",
+                      run=kapdeploy_lists_what_the_dialog_shows))

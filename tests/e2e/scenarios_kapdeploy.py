@@ -161,14 +161,14 @@ def refusals(work, drive):
     expect(len(lines) == 3, out)
     first, second, third = (lines.get(name, "") for _, name, _ in THREE)
     expect(first.endswith("refused: The driver was built with a Driver Development Kit (DDK) "
-                             "more recent than the one used for the targetted application.In "
-                             "order to install the driver, you must either update your "
-                             "application to the same DDK level or use a less recent driver. "
-                             "Installation failed."), first)
+                          "more recent than the one used for the targetted application.In "
+                          "order to install the driver, you must either update your "
+                          "application to the same DDK level or use a less recent driver. "
+                          "Installation failed."), first)
     expect(second.endswith("refused: the installer does not offer Cesky for this release "
-                             "(only for 2004 and later)"), second)
+                           "(only for 2004 and later)"), second)
     expect(third.endswith("refused: The chosen application is corrupted. The setup will "
-                             "close."), third)
+                          "close."), third)
     expect(all(files(drive, h) == {} for h in "ABC"), "something was written")
 
 
@@ -483,8 +483,8 @@ SCENARIOS = [
     dict(name="a read-only kit with two drivers", hosts=HOSTS, kit={"English/ACAD2005": {
         **driver_files("8,1,0,0"), "kapvm.hdi": "another driver\n"}},
         run=read_only_and_twice_matched_kit),
-    dict(name="killed at three moments of a 200 MB install", hosts=HOSTS, kit={"English/ACAD2005": driver_files("8,1,0,0")},
-         run=killed),
-    dict(name="a second run at once waits, then 1618", hosts=HOSTS, kit={"English/ACAD2005": driver_files("8,1,0,0")},
-         run=two_at_once),
+    dict(name="killed at three moments of a 200 MB install", hosts=HOSTS,
+         kit={"English/ACAD2005": driver_files("8,1,0,0")}, run=killed),
+    dict(name="a second run at once waits, then 1618", hosts=HOSTS,
+         kit={"English/ACAD2005": driver_files("8,1,0,0")}, run=two_at_once),
 ]

@@ -42,7 +42,8 @@ TEST(DeploySteps, OnlyTrueExtensionsMatch) {
     } rows[] = {
         {"driver.hdi", "*.hdi", true}, {"DRIVER.HDI", "*.hdi", true}, {"y.hdi_old", "*.hdi", false},
         {"x.hdix", "*.hdi", false},    {"hdi", "*.hdi", false},       {"a.drc", "*.drc", true},
-        {"x.hdi.bak", "*.hdi", false}, {"res.Dll", "*.dll", true},
+        {"x.hdi.bak", "*.hdi", false}, {"res.Dll", "*.dll", true},    {".hdi", "*.hdi", true},
+        {".HDI", "*.hdi", true},
     };
     for (const Row &row : rows)
         EXPECT_EQ(row.matches, long_name_matches(row.name, row.pattern)) << row.name;

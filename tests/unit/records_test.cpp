@@ -65,6 +65,9 @@ TEST(Text, CaseFoldsOnlyAsciiLetters) {
         {"Locatio", "Location", false},
         {"\xC9t\xE9", "\xE9t\xE9", false},
         {"[", "{", false},
+        {"Zz", "zZ", true}, // both ends of the alphabet fold
+        {"Aa", "aA", true},
+        {"@", "`", false},
         {"", "", true},
     };
     for (const Row &row : rows)
