@@ -47,19 +47,16 @@ static bool finish_journal(const ProductRecord &product, const Journal &journal,
     return true;
 }
 
-// Settles the temporary files of one folder as if no journal named them; a
-// run leaves at most six, more than sixteen are left for the next run.
-// swept counts the files acted on.
-static bool sweep_folder(const char *folder, int *swept, DWORD *error) {
+// The names of temporary files in a folder (at most MOST), into names.
+enum { MOST = 16 };
+static int temporary_names(const char *folder, char names[MOST][MAX_PATH]) {
     char pattern[MAX_PATH];
     WIN32_FIND_DATAA found;
     HANDLE search = folder[0] == '\0' || !concat_bounded(pattern, MAX_PATH, folder, "\\*.kap*")
                         ? INVALID_HANDLE_VALUE
                         : FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE)
-        return true;
-    enum { MOST = 16 };
-    char names[MOST][MAX_PATH];
+        return 0;
     int count = 0;
     do {
         if (count < MOST && (long_name_matches(found.cFileName, "*.kapnew") ||
@@ -67,6 +64,15 @@ static bool sweep_folder(const char *folder, int *swept, DWORD *error) {
             concat_bounded(names[count++], MAX_PATH, found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
+    return count;
+}
+
+// Settles the temporary files of one folder as if no journal named them; a
+// run leaves at most six, more than sixteen are left for the next run.
+// swept counts the files acted on.
+static bool sweep_folder(const char *folder, int *swept, DWORD *error) {
+    char names[MOST][MAX_PATH];
+    int count = temporary_names(folder, names);
     for (int i = 0; i < count; ++i) {
         char target[MAX_PATH];
         if (!product_file_path(target, folder, names[i], ""))
@@ -130,4 +136,13 @@ ProductOutcome recover_product(const ProductRecord &product, char *reason) {
         return OUTCOME_ALREADY;
     snprintf(reason, REASON_SIZE, "%s", settled_words(state));
     return OUTCOME_DONE;
+}
+
+int leftovers(const ProductRecord &product, bool *journal) {
+    char path[MAX_PATH];
+    char names[MOST][MAX_PATH];
+    journal_path(path, product, "");
+    *journal = path[0] != '\0' && exists(path);
+    return temporary_names(product.driver_folder, names) +
+           temporary_names(product.help_folder, names);
 }
