@@ -2,7 +2,8 @@
  * does, and tells what Wine's own exit status cannot: the full exit code,
  * and every top-level window the program made.
  *
- * Usage: conwatch.exe <status-file> <cwd> [hold=FILE ...] [release=MS] [line=TEXT] -- <exe> [arg ...]
+ * Usage: conwatch.exe <status-file> <cwd> [hold=FILE ...] [release=MS] [line=TEXT]
+ *                    -- <exe> [arg ...]
  *   hold=FILE  opens FILE with no sharing first and keeps it open throughout,
  *              as a program using the file would (another process than the
  *              one under test).
