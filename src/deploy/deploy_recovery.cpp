@@ -47,7 +47,7 @@ static bool finish_journal(const ProductRecord &product, const Journal &journal,
     return true;
 }
 
-// The names of temporary files in a folder (at most MOST), into names.
+// The names of the temporary files in a folder (at most MOST).
 enum { MOST = 16 };
 static int temporary_names(const char *folder, char names[MOST][MAX_PATH]) {
     char pattern[MAX_PATH];
@@ -59,8 +59,10 @@ static int temporary_names(const char *folder, char names[MOST][MAX_PATH]) {
         return 0;
     int count = 0;
     do {
-        if (count < MOST && (long_name_matches(found.cFileName, "*.kapnew") ||
-                             long_name_matches(found.cFileName, "*.kapold")))
+        // A folder by such a name is not one of ours.
+        if (count < MOST && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            (long_name_matches(found.cFileName, "*.kapnew") ||
+             long_name_matches(found.cFileName, "*.kapold")))
             concat_bounded(names[count++], MAX_PATH, found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);

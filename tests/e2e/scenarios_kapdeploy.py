@@ -303,6 +303,61 @@ def scanned_temporary_file(work, drive):
     expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "not installed")
 
 
+# What a power cut can leave of a journal, each beside a zero-filled copy;
+# a person's notes by that name are not a journal.
+TORN_JOURNALS = [(b"", 0), (bytes(147), 0), (b"kapdeploy jour", 0),
+                 (b"kapdeploy journal 1\nreplace drv kapvl.hdi\n", 0),
+                 (b"notes on the plotter\n", 1603)]
+
+
+@scenario
+def torn_journal(work, drive):
+    registry(work, THREE[:1])
+    drv = os.path.join(drive, "A", "drv")
+    for text, code in TORN_JOURNALS:
+        old = old_set(drive)
+        for name, data in (("kapdeploy.journal", text), ("kapvl.hdi.kapnew", bytes(1024))):
+            with open(os.path.join(drv, name), "wb") as f:
+                f.write(data)
+        wineharness.give_to_test_user(drive)
+        _, out, _ = deploy(work, "install", "--product", "all", "--language", "English",
+                           code=code)
+        if code == 0:
+            expect("undid the change of an interrupted run" in out and
+                   files(drive, "A") == kit_files(drive, "English", "ACAD2005"), f"{text}: {out}")
+        else:
+            expect("kapdeploy.journal is not a journal of this program" in out and
+                   files(drive, "A") == {**old, "drv/kapdeploy.journal": digest(
+                       os.path.join(drv, "kapdeploy.journal")),
+                       "drv/kapvl.hdi.kapnew": digest(os.path.join(drv, "kapvl.hdi.kapnew"))},
+                   f"{text}: {out}")
+            for name in ("kapdeploy.journal", "kapvl.hdi.kapnew"):
+                os.remove(os.path.join(drv, name))
+
+
+@scenario
+def rename_fails_midway(work, drive):
+    """A folder named as the second file's old copy stops its rename after
+    the first one's: install and remove each put the first file back."""
+    registry(work, THREE[:1])
+    blocker = os.path.join(drive, "A", "drv", "kapvl.drc.kapold")
+    common = ("--product", "all", "--language", "English")
+    old = old_set(drive)
+    os.mkdir(blocker)
+    wineharness.give_to_test_user(drive)
+    _, out, _ = deploy(work, "install", *common, code=1603)
+    expect("could not replace K:\\A\\drv\\kapvl.drc" in out and files(drive, "A") == old, out)
+    os.rmdir(blocker)
+    deploy(work, "install", *common, code=0)
+    installed = files(drive, "A")
+    os.mkdir(blocker)
+    wineharness.give_to_test_user(drive)
+    _, out, _ = deploy(work, "remove", *common, code=1603)
+    expect("could not remove K:\\A\\drv\\kapvl.drc" in out and files(drive, "A") == installed,
+           out)
+    os.rmdir(blocker)
+
+
 @scenario
 def stale_beside_good(work, drive):
     registry(work, [THREE[0], ("P9", "AutoCAD 2004", "Gone")])
@@ -501,6 +556,10 @@ SCENARIOS = [
          run=held_remove),
     dict(name="a scanner holds a temporary file for 0.5 s, then for 10 s", hosts=HOSTS,
          kit=sample_kit(), run=scanned_temporary_file),
+    dict(name="journals torn by a power cut, and a person's notes", hosts=HOSTS,
+         kit=sample_kit(), run=torn_journal),
+    dict(name="a rename that fails midway, in an install and a remove", hosts=HOSTS,
+         kit=sample_kit(), run=rename_fails_midway),
     dict(name="a product whose folder is gone beside a good one", hosts=HOSTS, kit=sample_kit(),
          run=stale_beside_good),
     dict(name="a swallowed --dry-run", hosts=HOSTS, kit=sample_kit(), run=swallowed_dry_run),
