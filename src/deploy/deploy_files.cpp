@@ -193,7 +193,8 @@ static void fill_journal(const DeploySet &set, JournalOp op, Journal *journal) {
 
 // Puts back a target after its replacing failed: its new file goes back to
 // .kapnew first, so the journal still finishes the change if this run is
-// cut now.
+// cut now. Its old file comes back only where it was moved away: a .kapold
+// that stood in the way of that move is not ours.
 static void undo_replacing(const DeployFile &file, bool replaced) {
     char next[MAX_PATH];
     char old[MAX_PATH];
@@ -202,7 +203,7 @@ static void undo_replacing(const DeployFile &file, bool replaced) {
     with_suffix(old, file.target, old_suffix);
     if (replaced)
         move_own(file.target, next, &ignored);
-    if (exists(old))
+    if (file.state != TARGET_ABSENT && !exists(file.target))
         move_own(old, file.target, &ignored);
 }
 

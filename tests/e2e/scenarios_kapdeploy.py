@@ -53,10 +53,11 @@ def digest(path):
 
 
 def files(drive, host):
-    """{"drv/name": digest} of a host's two folders."""
+    """{"drv/name": digest} of the files in a host's two folders."""
     return {f"{sub}/{name}": digest(os.path.join(drive, host, sub, name))
             for sub in ("drv", "help") if os.path.isdir(os.path.join(drive, host, sub))
-            for name in os.listdir(os.path.join(drive, host, sub))}
+            for name in os.listdir(os.path.join(drive, host, sub))
+            if os.path.isfile(os.path.join(drive, host, sub, name))}
 
 
 def kit_files(drive, language, release):
