@@ -11,9 +11,8 @@
 // - no target is touched before the journal has its name: a run cut before
 //   that is undone by the next one, a run cut after it is finished by it
 //   (deploy_recovery);
-// - the renames are flushed (their folders) before the journal is deleted;
-// - a product is reported changed only once its folders are flushed after
-//   the journal's deletion.
+// - the renames are flushed (their folders) before the journal is deleted,
+//   and a product is reported changed only after that.
 // Every flush and rename is checked; a failure is the step's failure.
 #include "deploy_files.h"
 
@@ -261,8 +260,9 @@ static bool flush_folders(const DeploySet &set, const ProductRecord &product, ch
 // Once the change's names are on the disk, the journal goes, and the old
 // files with it: after it for an install (a target that is there keeps its
 // new file), before it for a remove (an old file without a journal would
-// come back). False with the reason when a step fails; a journal left
-// then finishes the change in the next run.
+// come back). What a power cut takes of these deletions the next run makes
+// again. False with the reason when a step fails; a journal left then
+// finishes the change in the next run.
 static bool complete(const DeploySet &set, const ProductRecord &product, bool journal_first,
                      char *reason) {
     DWORD error;
@@ -273,8 +273,7 @@ static bool complete(const DeploySet &set, const ProductRecord &product, bool jo
         tell_error(reason, "could not delete the journal in", product.driver_folder, error);
         return false;
     }
-    return (!journal_first || drop_suffixed(set, old_suffix, reason)) &&
-           flush_folders(set, product, reason);
+    return !journal_first || drop_suffixed(set, old_suffix, reason);
 }
 
 // Copies each kit file beside its target and flushes it; on a failure the

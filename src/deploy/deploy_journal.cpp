@@ -90,7 +90,7 @@ static size_t end_line_start(const char *bytes, size_t size) {
 }
 
 // The entries of a whole text, one per line between the mark and the end.
-static bool parse_entries(const char *bytes, size_t size, int count, Journal *journal) {
+static bool parse_entries(const char *bytes, size_t size, Journal *journal) {
     char text[JOURNAL_MOST_BYTES + 1];
     memcpy(text, bytes, size);
     text[size] = '\0';
@@ -106,7 +106,7 @@ static bool parse_entries(const char *bytes, size_t size, int count, Journal *jo
         ++journal->count;
         line = next + 1;
     }
-    return journal->count == count;
+    return true;
 }
 
 JournalState read_journal(const char *bytes, size_t size, Journal *journal) {
@@ -119,19 +119,18 @@ JournalState read_journal(const char *bytes, size_t size, Journal *journal) {
         return JOURNAL_FOREIGN;
     if (memchr(bytes, '\0', size) != nullptr)
         return JOURNAL_TORN;
+    // The end line this body would have been given, byte for byte.
     size_t end = end_line_start(bytes, size);
     int count = -1;
-    unsigned long sum = 0;
-    char tail[64];
-    int used = 0;
-    if (end < mark_len || size - end >= sizeof tail)
+    for (size_t i = 0; i < end; ++i)
+        count += bytes[i] == '\n' ? 1 : 0;
+    char wanted[64];
+    int len = snprintf(wanted, sizeof wanted, "end %d %08lx\n", count,
+                       static_cast<unsigned long>(checksum(bytes, end)));
+    if (end < mark_len || static_cast<size_t>(len) != size - end ||
+        memcmp(wanted, bytes + end, size - end) != 0)
         return JOURNAL_TORN;
-    memcpy(tail, bytes + end, size - end);
-    tail[size - end] = '\0';
-    if (sscanf(tail, "end %d %8lx\n%n", &count, &sum, &used) != 2 ||
-        static_cast<size_t>(used) != size - end || sum != checksum(bytes, end))
-        return JOURNAL_TORN;
-    return parse_entries(bytes, end, count, journal) ? JOURNAL_WHOLE : JOURNAL_FOREIGN;
+    return parse_entries(bytes, end, journal) ? JOURNAL_WHOLE : JOURNAL_FOREIGN;
 }
 
 bool product_file_path(char out[PATH_BUFFER_SIZE], const char *folder, const char *name,

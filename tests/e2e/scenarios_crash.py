@@ -112,7 +112,7 @@ def steps_of(trace, work, drive):
                 steps.append(("delete", real(strings[0])))
         elif name in (b"write", b"pwrite64"):
             path, data = real(fds[0][1]), unhex(strings[0])[:int(result.group(1))]
-            key = (pid, fds[0][0], path)
+            key = (pid, fds[0][0])
             at = int(rest.rsplit(b",", 1)[1].split(b")")[0]) if name == b"pwrite64" else \
                 offsets.get(key, 0)
             offsets[key] = at + len(data)

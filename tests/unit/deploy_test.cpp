@@ -240,7 +240,7 @@ TEST(DeployJournal, OnlyAWholeJournalOfOurOwnCommits) {
         {whole.substr(0, 64) + std::string(whole.size() - 64, '\0'), JOURNAL_TORN},
         {"kapdeploy journal 1\nreplace drv kapvl.hdi\n", JOURNAL_TORN}, // no end line
         {flipped, JOURNAL_TORN},
-        {ended("kapdeploy journal 1\nreplace drv kapvl.hdi\n", 2), JOURNAL_FOREIGN},
+        {ended("kapdeploy journal 1\nreplace drv kapvl.hdi\n", 2), JOURNAL_TORN},
         {whole + "x", JOURNAL_TORN},
         {"my notes about the plotter\n", JOURNAL_FOREIGN},
         {"kapdeploy journal 2\n", JOURNAL_FOREIGN},
