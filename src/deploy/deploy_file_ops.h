@@ -28,8 +28,8 @@ bool with_suffix(char out[MAX_PATH], const char *path, const char *suffix);
 // opened the file just written, so it is tried again for about a second
 // before it counts as in use. Each gives the system's error when it fails.
 HANDLE open_own(const char *path, DWORD access, DWORD disposition, DWORD flags, DWORD *error);
-// Renames from over to (a read-only to included) and returns once the
-// rename is on the disk.
+// Renames from over to, a read-only to included (write-through; the name
+// is on the disk once its folder is flushed).
 bool move_own(const char *from, const char *to, DWORD *error);
 // Copies from over to (to: one of ours, from: the kit's file).
 bool copy_own(const char *from, const char *to, DWORD *error);
