@@ -260,9 +260,10 @@ static bool flush_folders(const DeploySet &set, const ProductRecord &product, ch
 // Once the change's names are on the disk, the journal goes, and the old
 // files with it: after it for an install (a target that is there keeps its
 // new file), before it for a remove (an old file without a journal would
-// come back). What a power cut takes of these deletions the next run makes
-// again. False with the reason when a step fails; a journal left then
-// finishes the change in the next run.
+// come back). What a power cut takes of these deletions, or an old file
+// that cannot be deleted once the journal is gone, the next run settles.
+// False with the reason when a step fails; a journal left then finishes
+// the change in the next run.
 static bool complete(const DeploySet &set, const ProductRecord &product, bool journal_first,
                      char *reason) {
     DWORD error;
@@ -273,7 +274,9 @@ static bool complete(const DeploySet &set, const ProductRecord &product, bool jo
         tell_error(reason, "could not delete the journal in", product.driver_folder, error);
         return false;
     }
-    return !journal_first || drop_suffixed(set, old_suffix, reason);
+    if (journal_first)
+        drop_suffixed(set, old_suffix, nullptr);
+    return true;
 }
 
 // Copies each kit file beside its target and flushes it; on a failure the
