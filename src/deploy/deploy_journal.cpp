@@ -5,7 +5,6 @@
 // committed journal from those.
 #include "deploy_journal.h"
 
-#include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -26,13 +25,8 @@ static uint32_t checksum(const char *bytes, size_t size) {
     return hash;
 }
 
-// Appends to out[*len..cap); false when it does not fit.
-__attribute__((format(printf, 4, 5))) static bool append(char *out, size_t cap, size_t *len,
-                                                         const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    int written = vsnprintf(out + *len, cap - *len, format, args);
-    va_end(args);
+// Adds to *len what snprintf wrote at out + *len; false when it did not fit.
+static bool advanced(int written, size_t cap, size_t *len) {
     if (written < 0 || static_cast<size_t>(written) >= cap - *len)
         return false;
     *len += static_cast<size_t>(written);
@@ -41,15 +35,17 @@ __attribute__((format(printf, 4, 5))) static bool append(char *out, size_t cap, 
 
 size_t format_journal(const Journal &journal, char *out, size_t cap) {
     size_t len = 0;
-    bool fits = append(out, cap, &len, "%s", journal_mark);
+    bool fits = advanced(snprintf(out, cap, "%s", journal_mark), cap, &len);
     for (int i = 0; fits && i < journal.count; ++i) {
         const JournalEntry &e = journal.entries[i];
-        fits = append(out, cap, &len, "%s %s %s\n", e.op == JOURNAL_REPLACE ? "replace" : "delete",
-                      e.in_help_folder ? "help" : "drv", e.name);
+        fits = advanced(snprintf(out + len, cap - len, "%s %s %s\n",
+                                 e.op == JOURNAL_REPLACE ? "replace" : "delete",
+                                 e.in_help_folder ? "help" : "drv", e.name),
+                        cap, &len);
     }
-    uint32_t sum = fits ? checksum(out, len) : 0;
-    fits = fits &&
-           append(out, cap, &len, "end %d %08lx\n", journal.count, static_cast<unsigned long>(sum));
+    fits = fits && advanced(snprintf(out + len, cap - len, "end %d %08lx\n", journal.count,
+                                     static_cast<unsigned long>(checksum(out, len))),
+                            cap, &len);
     return fits ? len : 0;
 }
 
