@@ -41,8 +41,8 @@ def read_only_source(drive):
 def copies_are_new_and_writable(drive):
     for name in ("kapvl.hdi", "kapvl.drc"):
         path = os.path.join(drive, "A", "drv", name)
-        with open(path) as f:
-            if "8,1,0,0" not in f.read():
+        with open(path, "rb") as f:
+            if b"8,1,0,0" not in f.read():
                 return f"{name} was not overwritten"
         if not os.stat(path).st_mode & 0o200:
             return f"{name} is still read-only"
