@@ -30,7 +30,7 @@ Each distinct disk state so made is laid out in the folders, and then:
 The row prints how many states it checked and fails when there are none.
 That the model bites is shown too: the same steps, with the recorded
 flushes disregarded, give states among which some must fail the first
-judgement, and the row fails if none does."""
+judgement (ten are enough), and the row fails if none does."""
 import os
 import pwd
 import re
@@ -273,13 +273,16 @@ def commit_points(steps, drive):
     return points
 
 
-def judge_points(points, commits, judged, judge_one):
+def judge_points(points, commits, judged, judge_one, enough=None):
     """Judges each state of each point that was not judged before (the same
-    folders with the same commit points); the problems, one list per state."""
+    folders with the same commit points); the problems, one list per state.
+    With enough, it stops once that many states have failed."""
     found = []
     for k, states in enumerate(points):
         committed = {p: k >= commits[p] for p in PRODUCTS}
         for state in states:
+            if enough is not None and sum(map(bool, found)) >= enough:
+                return found
             if (state, committed) not in judged:
                 judged.append((state, committed))
                 found.append([f"cut after step {k}: {problem}"
@@ -308,10 +311,12 @@ def cut_everywhere(work, drive, action, prepare):
     failed = [line for lines in problems for line in lines]
     expect(not failed, "\n".join(failed[:10]))
     unflushed, _ = replay(before, steps, honour_flushes=False)
+    # Ten failing states show it; judging them all would double the row's
+    # time in the QEMU guest.
     bitten = judge_points(unflushed, commits, judged, lambda state, committed: judge(
-        work, drive, state, old, new, committed, owner))
-    print(f"with the flushes disregarded: {len(bitten)} more states, "
-          f"{sum(map(bool, bitten))} failures", flush=True)
+        work, drive, state, old, new, committed, owner), enough=10)
+    print(f"with the flushes disregarded: {len(bitten)} more states judged, "
+          f"{sum(map(bool, bitten))} failed (judging stops at 10)", flush=True)
     expect(any(bitten), "with the flushes disregarded no state fails: the model does not bite")
 
 
