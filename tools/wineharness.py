@@ -115,10 +115,12 @@ def run_console(work, program, args, timeout=120):
     return status, texts[0], texts[1]
 
 
-def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, line=None):
+def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, line=None,
+                release=None):
     """Runs a console program of bin/ from cwd (a folder on K:) through
     conwatch, with holds (Windows paths) kept open without sharing by
-    another process, and line (if given) put at the end of the command line
+    another process (closed release milliseconds after the start, if given),
+    and line (if given) put at the end of the command line
     as it stands, unquoted. Returns the exit code as Windows gives it, standard
     output, standard error (Unix line ends) and the windows it made. With
     popen, returns the running process and a function that collects those
@@ -130,6 +132,7 @@ def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, li
     cmd = [WINENV, "run", work, "wine", os.path.join(bin_dir, "conwatch.exe"),
            winpath(work, status), winpath(work, os.path.join(drive(work), cwd))]
     cmd += ["hold=" + h for h in holds] + ([] if line is None else ["line=" + line])
+    cmd += [] if release is None else [f"release={release}"]
     cmd += ["--", winpath(work, os.path.join(bin_dir, program))]
     out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
     proc = subprocess.Popen(cmd + list(args), cwd=work, stdin=subprocess.DEVNULL, stdout=out,

@@ -40,40 +40,130 @@ bool with_suffix(char out[MAX_PATH], const char *path, const char *suffix) {
     return concat_bounded(out, MAX_PATH, path, suffix);
 }
 
-bool move_over(const char *from, const char *to) {
-    SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+// About a second in all; the products' own files are never retried.
+enum { OWN_FILE_TRIES = 10, OWN_FILE_PAUSE_MS = 100 };
+
+// Whether a call that failed with error is worth another try.
+static bool try_again(DWORD error, int *tries) {
+    if (!in_use_error(error) || ++*tries >= OWN_FILE_TRIES)
+        return false;
+    Sleep(OWN_FILE_PAUSE_MS);
+    return true;
 }
 
-void delete_file(const char *path) {
-    if (DeleteFileA(path) || GetLastError() != ERROR_ACCESS_DENIED)
-        return;
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL); // read-only
-    DeleteFileA(path);
+HANDLE open_own(const char *path, DWORD access, DWORD disposition, DWORD flags, DWORD *error) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    for (int tries = 0;;) {
+        HANDLE h = CreateFileA(path, access, share, nullptr, disposition, flags, nullptr);
+        *error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        if (h != INVALID_HANDLE_VALUE || !try_again(*error, &tries))
+            return h;
+    }
+}
+
+bool move_own(const char *from, const char *to, DWORD *error) {
+    SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
+    for (int tries = 0;;) {
+        bool moved = MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        *error = moved ? ERROR_SUCCESS : GetLastError();
+        if (moved || !try_again(*error, &tries))
+            return moved;
+    }
+}
+
+bool copy_own(const char *from, const char *to, DWORD *error) {
+    for (int tries = 0;;) {
+        bool copied = CopyFileA(from, to, FALSE) != 0;
+        *error = copied ? ERROR_SUCCESS : GetLastError();
+        if (copied || !try_again(*error, &tries))
+            return copied;
+    }
+}
+
+bool drop_own(const char *path, DWORD *error) {
+    bool cleared = false;
+    for (int tries = 0;;) {
+        if (DeleteFileA(path) || not_found_error(GetLastError())) {
+            *error = ERROR_SUCCESS;
+            return true;
+        }
+        *error = GetLastError();
+        if (*error == ERROR_ACCESS_DENIED && !cleared) {
+            cleared = true; // read-only, perhaps; a refusal after that is told as it is
+            SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        } else if (!try_again(*error, &tries)) {
+            return false;
+        }
+    }
+}
+
+static bool flush_handle(HANDLE h, DWORD *error) {
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool flushed = FlushFileBuffers(h) != 0;
+    *error = flushed ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(h);
+    return flushed;
+}
+
+bool flush_file(const char *path, DWORD *error) {
+    return flush_handle(open_own(path, GENERIC_WRITE, OPEN_EXISTING, 0, error), error);
+}
+
+bool flush_folder(const char *folder, DWORD *error) {
+    return flush_handle(
+        open_own(folder, GENERIC_WRITE, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, error), error);
 }
 
 void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *suffix) {
     product_file_path(out, product.driver_folder, journal_name, suffix);
 }
 
-bool write_journal_file(const ProductRecord &product, const Journal &journal) {
+bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error) {
     char temp[MAX_PATH];
     char path[MAX_PATH];
+    char text[JOURNAL_MOST_BYTES];
     journal_path(temp, product, new_suffix);
     journal_path(path, product, "");
-    FILE *file = fopen(temp, "wb");
-    if (file == nullptr)
+    DWORD size = static_cast<DWORD>(format_journal(journal, text, sizeof text));
+    HANDLE file = open_own(temp, GENERIC_WRITE, CREATE_ALWAYS, 0, error);
+    if (file == INVALID_HANDLE_VALUE)
         return false;
-    bool ok = write_journal(file, journal);
-    ok = fclose(file) == 0 && ok;
-    ok = ok && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    DWORD written = 0;
+    bool ok = WriteFile(file, text, size, &written, nullptr) && written == size && size > 0;
     if (!ok)
-        DeleteFileA(temp);
+        *error = size == 0 ? ERROR_BUFFER_OVERFLOW : GetLastError();
+    ok = ok && FlushFileBuffers(file);
+    if (!ok && *error == ERROR_SUCCESS)
+        *error = GetLastError();
+    CloseHandle(file);
+    ok = ok && move_own(temp, path, error);
+    if (!ok) {
+        DWORD ignored;
+        drop_own(temp, &ignored);
+    }
     return ok;
 }
 
-void delete_journal(const ProductRecord &product) {
+JournalState read_journal_file(const ProductRecord &product, Journal *journal, DWORD *error) {
     char path[MAX_PATH];
     journal_path(path, product, "");
-    DeleteFileA(path);
+    journal->count = 0;
+    HANDLE file = path[0] == '\0' ? INVALID_HANDLE_VALUE
+                                  : open_own(path, GENERIC_READ, OPEN_EXISTING, 0, error);
+    if (file == INVALID_HANDLE_VALUE)
+        return path[0] == '\0' || not_found_error(*error) ? JOURNAL_NONE : JOURNAL_FOREIGN;
+    // One byte more than a journal takes tells a longer file.
+    static char text[JOURNAL_MOST_BYTES + 1];
+    DWORD got = 0;
+    bool read = ReadFile(file, text, sizeof text, &got, nullptr) != 0;
+    *error = read ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    return read ? read_journal(text, got, journal) : JOURNAL_FOREIGN;
+}
+
+bool delete_journal(const ProductRecord &product, DWORD *error) {
+    char path[MAX_PATH];
+    journal_path(path, product, "");
+    return drop_own(path, error);
 }

@@ -23,16 +23,34 @@ void tell_error(char *reason, const char *what, const char *name, DWORD error);
 
 bool with_suffix(char out[MAX_PATH], const char *path, const char *suffix);
 
-// Renames from over to, a read-only to included.
-bool move_over(const char *from, const char *to);
+// The calls on this program's own files (the new copies, the old files, the
+// journal): a sharing or lock violation there is most often a scanner that
+// opened the file just written, so it is tried again for about a second
+// before it counts as in use. Each gives the system's error when it fails.
+HANDLE open_own(const char *path, DWORD access, DWORD disposition, DWORD flags, DWORD *error);
+// Renames from over to, a read-only to included (write-through; the name
+// is on the disk once its folder is flushed).
+bool move_own(const char *from, const char *to, DWORD *error);
+// Copies from over to (to: one of ours, from: the kit's file).
+bool copy_own(const char *from, const char *to, DWORD *error);
+// Deletes the file, a read-only one included; true when it is gone.
+bool drop_own(const char *path, DWORD *error);
 
-// Deletes a file, a read-only one included; no word when it fails.
-void delete_file(const char *path);
+// Writes the file's cached bytes to the disk.
+bool flush_file(const char *path, DWORD *error);
+// Writes the folder's names (the renames and deletions made in it) to the
+// disk.
+bool flush_folder(const char *folder, DWORD *error);
 
 // The product's journal in its driver folder, with a suffix ("" for none).
 void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *suffix);
 
-// Written under a temporary name and renamed, so that it is whole or absent.
-bool write_journal_file(const ProductRecord &product, const Journal &journal);
+// Written under a temporary name, flushed, and only then renamed into place,
+// so that once it has its name its bytes are on the disk.
+bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error);
 
-void delete_journal(const ProductRecord &product);
+// JOURNAL_NONE when there is none; error tells why one could not be read
+// (JOURNAL_FOREIGN then).
+JournalState read_journal_file(const ProductRecord &product, Journal *journal, DWORD *error);
+
+bool delete_journal(const ProductRecord &product, DWORD *error);

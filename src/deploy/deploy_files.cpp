@@ -1,9 +1,19 @@
-// A product's change, all or nothing. The new files are copied beside the
-// targets (name.kapnew) and recorded in the journal, then renamed into
-// place, the old files kept (name.kapold) until every target is there.
-// While the journal exists the next run finishes the change
-// (deploy_recovery); the order here keeps that true at every moment a run
-// may be killed.
+// A product's change, all or nothing, through a power cut as well as a
+// killed run. The new files are copied beside the targets (name.kapnew) and
+// recorded in the journal, then renamed into place, the old files kept
+// (name.kapold) until every target is there. What a power cut may lose is
+// any byte written since the file's last flush; the names it keeps are in
+// the order they were made. So these hold, for install and remove alike:
+// - every name.kapnew is flushed before the journal exists;
+// - the journal is written under a temporary name, flushed, and only then
+//   given its name: once it has its name it is whole, which its end line
+//   proves (entry count and checksum), and the change is committed;
+// - no target is touched before the journal has its name: a run cut before
+//   that is undone by the next one, a run cut after it is finished by it
+//   (deploy_recovery);
+// - the renames are flushed (their folders) before the journal is deleted,
+//   and a product is reported changed only after that.
+// Every flush and rename is checked; a failure is the step's failure.
 #include "deploy_files.h"
 
 #include <stdio.h>
@@ -180,18 +190,20 @@ static void fill_journal(const DeploySet &set, JournalOp op, Journal *journal) {
     }
 }
 
-// Puts back the targets of files[0..count) after their replacing failed:
-// each new file goes back to .kapnew first, so the journal still finishes
-// the change if this run is killed now.
+// Puts back a target after its replacing failed: its new file goes back to
+// .kapnew first, so the journal still finishes the change if this run is
+// cut now. Its old file comes back only where it was moved away: a .kapold
+// that stood in the way of that move is not ours.
 static void undo_replacing(const DeployFile &file, bool replaced) {
     char next[MAX_PATH];
     char old[MAX_PATH];
+    DWORD ignored;
     with_suffix(next, file.target, new_suffix);
     with_suffix(old, file.target, old_suffix);
     if (replaced)
-        MoveFileExA(file.target, next, MOVEFILE_REPLACE_EXISTING);
-    if (exists(old))
-        MoveFileExA(old, file.target, MOVEFILE_REPLACE_EXISTING);
+        move_own(file.target, next, &ignored);
+    if (file.state != TARGET_ABSENT && !exists(file.target))
+        move_own(old, file.target, &ignored);
 }
 
 static bool replace_target(const DeployFile &file, DWORD *error) {
@@ -199,27 +211,91 @@ static bool replace_target(const DeployFile &file, DWORD *error) {
     char old[MAX_PATH];
     with_suffix(next, file.target, new_suffix);
     with_suffix(old, file.target, old_suffix);
-    // A target that was absent when compared is not asked about again.
+    // A target that was absent when compared is not asked about again. The
+    // product's own file is not retried: AutoCAD may hold it for hours.
     DWORD attributes =
         file.state != TARGET_ABSENT ? GetFileAttributesA(file.target) : INVALID_FILE_ATTRIBUTES;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
         SetFileAttributesA(file.target, FILE_ATTRIBUTE_NORMAL);
-    bool ok = (attributes == INVALID_FILE_ATTRIBUTES ||
-               MoveFileExA(file.target, old, MOVEFILE_REPLACE_EXISTING)) &&
-              MoveFileExA(next, file.target, MOVEFILE_REPLACE_EXISTING);
-    *error = ok ? ERROR_SUCCESS : GetLastError();
-    return ok;
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        !MoveFileExA(file.target, old, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *error = GetLastError();
+        return false;
+    }
+    return move_own(next, file.target, error);
 }
 
 // The old files exist only where a target was present.
-static void delete_suffixed(const DeploySet &set, const char *suffix) {
+static bool drop_suffixed(const DeploySet &set, const char *suffix, char *reason) {
+    bool dropped = true;
     for (int i = 0; i < set.count; ++i) {
         if (suffix == old_suffix && set.files[i].state == TARGET_ABSENT)
             continue;
         char path[MAX_PATH];
+        DWORD error;
         with_suffix(path, set.files[i].target, suffix);
-        delete_file(path);
+        if (!drop_own(path, &error) && dropped && reason != nullptr)
+            tell_error(reason, "could not delete", path, error);
+        dropped = dropped && error == ERROR_SUCCESS;
     }
+    return dropped;
+}
+
+// The folders the set writes in, each flushed once.
+static bool flush_folders(const DeploySet &set, const ProductRecord &product, char *reason) {
+    bool help = false;
+    for (int i = 0; i < set.count; ++i)
+        help = help || set.files[i].in_help_folder;
+    for (int h = 0; h <= (help ? 1 : 0); ++h) {
+        DWORD error;
+        if (!flush_folder(folder_of(product, h == 1), &error)) {
+            tell_error(reason, "could not write to the disk the names in",
+                       folder_of(product, h == 1), error);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Once the change's names are on the disk, the journal goes, and the old
+// files with it: after it for an install (a target that is there keeps its
+// new file), before it for a remove (an old file without a journal would
+// come back). What a power cut takes of these deletions, or an old file
+// that cannot be deleted once the journal is gone, the next run settles.
+// False with the reason when a step fails; a journal left then finishes
+// the change in the next run.
+static bool complete(const DeploySet &set, const ProductRecord &product, bool journal_first,
+                     char *reason) {
+    DWORD error;
+    if (!flush_folders(set, product, reason) ||
+        (!journal_first && !drop_suffixed(set, old_suffix, reason)))
+        return false;
+    if (!delete_journal(product, &error)) {
+        tell_error(reason, "could not delete the journal in", product.driver_folder, error);
+        return false;
+    }
+    if (journal_first)
+        drop_suffixed(set, old_suffix, nullptr);
+    return true;
+}
+
+// Copies each kit file beside its target and flushes it; on a failure the
+// copies made are dropped.
+static bool copy_new_files(const DeploySet &set, char *reason, DWORD *error) {
+    for (int i = 0; i < set.count; ++i) {
+        char next[MAX_PATH];
+        with_suffix(next, set.files[i].target, new_suffix);
+        bool copied = copy_own(set.files[i].source, next, error);
+        if (copied && set.files[i].source_read_only)
+            SetFileAttributesA(next, FILE_ATTRIBUTE_NORMAL);
+        if (!copied || !flush_file(next, error)) {
+            tell_error(reason, copied ? "could not write to the disk" : "could not copy", next,
+                       *error);
+            drop_suffixed(set, new_suffix, nullptr);
+            return false;
+        }
+    }
+    return true;
 }
 
 // The checks between the comparison and the first write, which a dry run
@@ -256,38 +332,32 @@ ProductOutcome install_set(DeploySet *changed, const ProductRecord &product, boo
         snprintf(reason, REASON_SIZE, "would install %d files: %s", set.count, dry_run_words);
         return OUTCOME_DONE;
     }
-    for (int i = 0; i < set.count; ++i) {
-        char next[MAX_PATH];
-        with_suffix(next, set.files[i].target, new_suffix);
-        if (!CopyFileA(set.files[i].source, next, FALSE)) {
-            tell_error(reason, "could not copy", set.files[i].target, GetLastError());
-            delete_suffixed(set, new_suffix);
-            return OUTCOME_FAILED;
-        }
-        if (set.files[i].source_read_only)
-            SetFileAttributesA(next, FILE_ATTRIBUTE_NORMAL);
-    }
+    DWORD error;
+    if (!copy_new_files(set, reason, &error))
+        return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
     Journal journal;
     fill_journal(set, JOURNAL_REPLACE, &journal);
-    if (!write_journal_file(product, journal)) {
-        tell_error(reason, "could not write the journal in", product.driver_folder, GetLastError());
-        delete_suffixed(set, new_suffix);
-        return OUTCOME_FAILED;
+    if (!write_journal_file(product, journal, &error)) {
+        tell_error(reason, "could not write the journal in", product.driver_folder, error);
+        drop_suffixed(set, new_suffix, nullptr);
+        return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
     }
     for (int i = 0; i < set.count; ++i) {
-        DWORD error;
         if (replace_target(set.files[i], &error))
             continue;
         tell_error(reason, in_use_error(error) ? "another program is using" : "could not replace",
                    set.files[i].target, error);
         for (int j = i; j >= 0; --j)
             undo_replacing(set.files[j], j < i);
-        delete_journal(product);
-        delete_suffixed(set, new_suffix);
+        // Without a journal, the next run drops whatever new copy is left.
+        DWORD ignored;
+        char words[REASON_SIZE];
+        if (flush_folders(set, product, words) && delete_journal(product, &ignored))
+            drop_suffixed(set, new_suffix, nullptr);
         return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
     }
-    delete_journal(product);
-    delete_suffixed(set, old_suffix);
+    if (!complete(set, product, true, reason))
+        return OUTCOME_FAILED;
     for (int i = 0; i < set.count; ++i)
         log_file("copied", set.files[i].source, " to ", set.files[i].target);
     snprintf(reason, REASON_SIZE, "installed %d files", set.count);
@@ -325,31 +395,35 @@ ProductOutcome remove_set(DeploySet *set, const ProductRecord &product, bool dry
         return OUTCOME_DONE;
     }
     Journal journal;
+    DWORD error;
     fill_journal(ours, JOURNAL_DELETE, &journal);
-    if (!write_journal_file(product, journal)) {
-        tell_error(reason, "could not write the journal in", product.driver_folder, GetLastError());
-        return OUTCOME_FAILED;
+    if (!write_journal_file(product, journal, &error)) {
+        tell_error(reason, "could not write the journal in", product.driver_folder, error);
+        return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
     }
     for (int i = 0; i < ours.count; ++i) {
         char old[MAX_PATH];
         const char *target = ours.files[i].target;
         with_suffix(old, target, old_suffix);
         SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
-        if (MoveFileExA(target, old, MOVEFILE_REPLACE_EXISTING))
+        if (MoveFileExA(target, old, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             continue;
-        DWORD error = GetLastError();
+        error = GetLastError();
         tell_error(reason, in_use_error(error) ? "another program is using" : "could not remove",
                    target, error);
         for (int j = i - 1; j >= 0; --j) {
+            DWORD ignored;
             with_suffix(old, ours.files[j].target, old_suffix);
-            MoveFileExA(old, ours.files[j].target, 0);
+            move_own(old, ours.files[j].target, &ignored);
         }
-        delete_journal(product);
+        DWORD ignored;
+        char words[REASON_SIZE];
+        if (flush_folders(ours, product, words))
+            delete_journal(product, &ignored);
         return in_use_error(error) ? OUTCOME_IN_USE : OUTCOME_FAILED;
     }
-    // The journal goes last: a run killed before it is finished by the next.
-    delete_suffixed(ours, old_suffix);
-    delete_journal(product);
+    if (!complete(ours, product, false, reason))
+        return OUTCOME_FAILED;
     for (int i = 0; i < ours.count; ++i)
         log_file("removed", ours.files[i].target, "", "");
     snprintf(reason, REASON_SIZE, "removed %d files%s", ours.count, kept);

@@ -60,7 +60,11 @@ ProductOutcome install_set(DeploySet *set, const ProductRecord &product, bool dr
 // stops it before anything is removed.
 ProductOutcome remove_set(DeploySet *set, const ProductRecord &product, bool dry_run, char *reason);
 
-// Finishes a change that an earlier run left unfinished in the product's
-// folders and removes its temporary files. OUTCOME_ALREADY when there was
-// nothing to do, OUTCOME_DONE when something was finished.
+// Finishes or undoes a change that an earlier run left unfinished in the
+// product's folders and removes its temporary files. OUTCOME_ALREADY when
+// there was nothing to do, OUTCOME_DONE when something was settled.
 ProductOutcome recover_product(const ProductRecord &product, char *reason);
+
+// What an earlier run left in the product's folders, untouched: whether a
+// journal is there, and how many temporary files (at most 32 are counted).
+int leftovers(const ProductRecord &product, bool *journal);

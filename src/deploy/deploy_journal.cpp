@@ -1,7 +1,12 @@
-// The journal's text: a first line that marks it, then one line per file,
-// "replace drv kapvl.hdi" or "delete help kapvl.hlp".
+// The journal's text: a first line that marks it, one line per file
+// ("replace drv kapvl.hdi", "delete help kapvl.hlp"), and an end line with
+// the entry count and a checksum of every byte before it. A power cut can
+// leave the file empty, zero-filled or cut short; only the end line tells a
+// committed journal from those.
 #include "deploy_journal.h"
 
+#include <stdint.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "../control/text.h"
@@ -12,14 +17,36 @@ const char old_suffix[] = ".kapold";
 
 static const char journal_mark[] = "kapdeploy journal 1\n";
 
-bool write_journal(FILE *file, const Journal &journal) {
-    bool ok = fputs(journal_mark, file) >= 0;
-    for (int i = 0; ok && i < journal.count; ++i) {
+// FNV-1a: any cut or lost byte changes it.
+static uint32_t checksum(const char *bytes, size_t size) {
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
+    return hash;
+}
+
+// Adds to *len what snprintf wrote at out + *len; false when it did not fit.
+static bool advanced(int written, size_t cap, size_t *len) {
+    if (written < 0 || static_cast<size_t>(written) >= cap - *len)
+        return false;
+    *len += static_cast<size_t>(written);
+    return true;
+}
+
+size_t format_journal(const Journal &journal, char *out, size_t cap) {
+    size_t len = 0;
+    bool fits = advanced(snprintf(out, cap, "%s", journal_mark), cap, &len);
+    for (int i = 0; fits && i < journal.count; ++i) {
         const JournalEntry &e = journal.entries[i];
-        ok = fprintf(file, "%s %s %s\n", e.op == JOURNAL_REPLACE ? "replace" : "delete",
-                     e.in_help_folder ? "help" : "drv", e.name) > 0;
+        fits = advanced(snprintf(out + len, cap - len, "%s %s %s\n",
+                                 e.op == JOURNAL_REPLACE ? "replace" : "delete",
+                                 e.in_help_folder ? "help" : "drv", e.name),
+                        cap, &len);
     }
-    return ok;
+    fits = fits && advanced(snprintf(out + len, cap - len, "end %d %08lx\n", journal.count,
+                                     static_cast<unsigned long>(checksum(out, len))),
+                            cap, &len);
+    return fits ? len : 0;
 }
 
 // A name the journal may hold: one file in the folder, nothing above it.
@@ -29,10 +56,6 @@ static bool plain_file_name(const char *name) {
 }
 
 static bool parse_entry(char *line, JournalEntry *entry) {
-    size_t len = strlen(line);
-    if (len == 0 || line[len - 1] != '\n')
-        return false;
-    line[len - 1] = '\0';
     char *folder = strchr(line, ' ');
     char *name = folder == nullptr ? nullptr : strchr(folder + 1, ' ');
     if (name == nullptr)
@@ -51,18 +74,59 @@ static bool parse_entry(char *line, JournalEntry *entry) {
     return plain_file_name(name) && concat_bounded(entry->name, PATH_BUFFER_SIZE, name);
 }
 
-bool read_journal(FILE *file, Journal *journal) {
+// Where the end line starts: after the last line break but one; size when
+// the text does not end in a line break.
+static size_t end_line_start(const char *bytes, size_t size) {
+    if (size == 0 || bytes[size - 1] != '\n')
+        return size;
+    size_t start = size - 1;
+    while (start > 0 && bytes[start - 1] != '\n')
+        --start;
+    return start;
+}
+
+// The entries of a whole text, one per line between the mark and the end.
+static bool parse_entries(const char *bytes, size_t size, Journal *journal) {
+    char text[JOURNAL_MOST_BYTES + 1];
+    memcpy(text, bytes, size);
+    text[size] = '\0';
     journal->count = 0;
-    char line[PATH_BUFFER_SIZE + 16];
-    if (fgets(line, sizeof line, file) == nullptr || strcmp(line, journal_mark) != 0)
-        return false;
-    while (fgets(line, sizeof line, file) != nullptr) {
-        if (journal->count == DEPLOY_STEP_COUNT ||
-            !parse_entry(line, &journal->entries[journal->count]))
+    char *line = text + strlen(journal_mark);
+    while (*line != '\0') {
+        char *next = strchr(line, '\n');
+        if (next == nullptr || journal->count == DEPLOY_STEP_COUNT)
+            return false;
+        *next = '\0';
+        if (!parse_entry(line, &journal->entries[journal->count]))
             return false;
         ++journal->count;
+        line = next + 1;
     }
-    return feof(file) != 0;
+    return true;
+}
+
+JournalState read_journal(const char *bytes, size_t size, Journal *journal) {
+    journal->count = 0;
+    const size_t mark_len = strlen(journal_mark);
+    if (size == 0 || bytes[0] == '\0')
+        return JOURNAL_TORN; // its bytes never reached the disk
+    if (memcmp(bytes, journal_mark, size < mark_len ? size : mark_len) != 0 ||
+        size > JOURNAL_MOST_BYTES)
+        return JOURNAL_FOREIGN;
+    if (memchr(bytes, '\0', size) != nullptr)
+        return JOURNAL_TORN;
+    // The end line this body would have been given, byte for byte.
+    size_t end = end_line_start(bytes, size);
+    int count = -1;
+    for (size_t i = 0; i < end; ++i)
+        count += bytes[i] == '\n' ? 1 : 0;
+    char wanted[64];
+    int len = snprintf(wanted, sizeof wanted, "end %d %08lx\n", count,
+                       static_cast<unsigned long>(checksum(bytes, end)));
+    if (end < mark_len || static_cast<size_t>(len) != size - end ||
+        memcmp(wanted, bytes + end, size - end) != 0)
+        return JOURNAL_TORN;
+    return parse_entries(bytes, end, journal) ? JOURNAL_WHOLE : JOURNAL_FOREIGN;
 }
 
 bool product_file_path(char out[PATH_BUFFER_SIZE], const char *folder, const char *name,

@@ -1,17 +1,16 @@
-// The journal that makes one product's replacing recoverable: written
-// beside the driver before the first target is touched, it names every
-// file of the change, so that a later run can finish or undo it.
+// The journal that makes one product's change recoverable: written beside
+// the driver before the first target is touched, it names every file of the
+// change, so that a later run can finish it. Its last line proves it whole.
 #pragma once
 
-#include <stdio.h>
+#include <stddef.h>
 
 #include "../control/records.h"
 #include "../package/deploy_steps.h"
 
 enum JournalOp {
     JOURNAL_REPLACE, // name.kapnew replaces name; finished by moving it in
-    JOURNAL_DELETE,  // name was moved to name.kapold; finished by deleting both (without a
-                     // journal, the sweep moves name.kapold back)
+    JOURNAL_DELETE,  // name was moved to name.kapold; finished by deleting both
 };
 
 struct JournalEntry {
@@ -25,17 +24,30 @@ struct Journal {
     int count;
 };
 
+// What a file by the journal's name turned out to be.
+enum JournalState {
+    JOURNAL_NONE,    // no such file
+    JOURNAL_TORN,    // ours but not whole (cut, zero-filled, wrong end line): never committed
+    JOURNAL_WHOLE,   // ours and whole: the change is committed
+    JOURNAL_FOREIGN, // not written by this program: left alone
+};
+
+// The most bytes a journal of this program takes.
+enum { JOURNAL_MOST_BYTES = (DEPLOY_STEP_COUNT + 2) * (PATH_BUFFER_SIZE + 16) };
+
 // The journal's file name in the driver folder, and the suffixes of the
 // new copies and of the old files kept until the change is complete.
 extern const char journal_name[];
 extern const char new_suffix[];
 extern const char old_suffix[];
 
-bool write_journal(FILE *file, const Journal &journal);
+// The journal's text into out; its length, 0 when it does not fit.
+size_t format_journal(const Journal &journal, char *out, size_t cap);
 
-// False when the text is not a journal or names a file outside its two
-// folders.
-bool read_journal(FILE *file, Journal *journal);
+// Judges the file's bytes; the entries are filled only when whole. A whole
+// text naming a file outside its two folders, or more entries than a
+// change has, is foreign.
+JournalState read_journal(const char *bytes, size_t size, Journal *journal);
 
 // folder\name followed by the suffix ("" for none); false when it does not
 // fit a path buffer or the folder is empty.

@@ -169,9 +169,17 @@ static int list_products(const char *kit, const DeployProducts &products) {
         char rejected[REASON_SIZE] = "";
         if (digit != 0 && judged.release == RELEASE_NONE)
             snprintf(rejected, sizeof rejected, " (%s)", judged.reason);
-        snprintf(line + len, LINE_SIZE - len, ", location %s%s%s, kit: %s", p.record.location,
-                 p.record.location[0] != '\0' && folder_gone(p.record.location) ? " (gone)" : "",
-                 rejected, state);
+        len += snprintf(
+            line + len, LINE_SIZE - len, ", location %s%s%s, kit: %s", p.record.location,
+            p.record.location[0] != '\0' && folder_gone(p.record.location) ? " (gone)" : "",
+            rejected, state);
+        bool journal;
+        int temporary = leftovers(p.record, &journal);
+        if ((journal || temporary > 0) && len < LINE_SIZE)
+            snprintf(line + len, LINE_SIZE - len,
+                     "; left by an interrupted run: %s%d temporary file%s, which the next install, "
+                     "remove or detect finishes or undoes first",
+                     journal ? "its journal and " : "", temporary, temporary == 1 ? "" : "s");
         say(line);
     }
     return EXIT_DEPLOY_OK;
@@ -275,7 +283,9 @@ static int deploy(const DeployCommand &command) {
         say("out of memory");
         return failed;
     }
-    recover_all(products, recovered);
+    // list only looks: it names what an interrupted run left.
+    if (command.action != ACTION_LIST)
+        recover_all(products, recovered);
     char kit[MAX_PATH];
     char language[MAX_PATH];
     DWORD len =

@@ -36,11 +36,11 @@ def registry(work, products):
     expect(got == ["exit 87"], f"setting the registry: {got}")
 
 
-def deploy(work, *args, holds=(), code=None, cwd="kit", line=None):
+def deploy(work, *args, holds=(), code=None, cwd="kit", line=None, release=None):
     """One run from cwd (the kit folder unless told), line (if given) ending
     its command line as it stands; no window, and the exit code if given."""
     status, out, err, windows = wineharness.run_watched(work, cwd, "kapdeploy.exe", args,
-                                                        holds=holds, line=line)
+                                                        holds=holds, line=line, release=release)
     expect(not windows, f"kapdeploy {' '.join(args)} made windows: {windows}")
     expect(code is None or status == code,
            f"kapdeploy {' '.join(args)}: exit {status}, expected {code}\n{out}{err}")
@@ -53,10 +53,11 @@ def digest(path):
 
 
 def files(drive, host):
-    """{"drv/name": digest} of a host's two folders."""
+    """{"drv/name": digest} of the files in a host's two folders."""
     return {f"{sub}/{name}": digest(os.path.join(drive, host, sub, name))
             for sub in ("drv", "help") if os.path.isdir(os.path.join(drive, host, sub))
-            for name in os.listdir(os.path.join(drive, host, sub))}
+            for name in os.listdir(os.path.join(drive, host, sub))
+            if os.path.isfile(os.path.join(drive, host, sub, name))}
 
 
 def kit_files(drive, language, release):
@@ -283,6 +284,82 @@ def held_remove(work, drive):
 
 
 @scenario
+def scanned_temporary_file(work, drive):
+    """A new copy that a cut run left, held as a scanner holds a file just
+    written: let go within the second the run waits, the run goes on."""
+    registry(work, THREE[:1])
+    stale = os.path.join(drive, "A", "drv", "kapvl.hdi.kapnew")
+    for held_ms, code in ((500, 0), (10000, 1618)):
+        with open(stale, "w") as f:
+            f.write("a copy cut short\n")
+        wineharness.give_to_test_user(drive)
+        _, out, _ = deploy(work, "install", "--product", "all", "--language", "English",
+                           holds=["K:\\A\\drv\\kapvl.hdi.kapnew"], release=held_ms, code=code)
+        expect(("installed 5 files" if code == 0 else
+                "try again later: an interrupted run could not be finished") in out, out)
+    _, out, _ = deploy(work, "list", code=0)
+    expect(out.endswith("; left by an interrupted run: 1 temporary file, which the next "
+                        "install, remove or detect finishes or undoes first\n"), out)
+    deploy(work, "detect", "--product", "all", "--language", "English", code=0)
+    expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "not installed")
+
+
+# What a power cut can leave of a journal, each beside a zero-filled copy;
+# a person's notes by that name are not a journal.
+TORN_JOURNALS = [(b"", 0), (bytes(147), 0), (b"kapdeploy jour", 0),
+                 (b"kapdeploy journal 1\nreplace drv kapvl.hdi\n", 0),
+                 (b"notes on the plotter\n", 1603)]
+
+
+@scenario
+def torn_journal(work, drive):
+    registry(work, THREE[:1])
+    drv = os.path.join(drive, "A", "drv")
+    for text, code in TORN_JOURNALS:
+        old = old_set(drive)
+        for name, data in (("kapdeploy.journal", text), ("kapvl.hdi.kapnew", bytes(1024))):
+            with open(os.path.join(drv, name), "wb") as f:
+                f.write(data)
+        wineharness.give_to_test_user(drive)
+        _, out, _ = deploy(work, "install", "--product", "all", "--language", "English",
+                           code=code)
+        if code == 0:
+            expect("undid the change of an interrupted run" in out and
+                   files(drive, "A") == kit_files(drive, "English", "ACAD2005"), f"{text}: {out}")
+        else:
+            expect("kapdeploy.journal is not a journal of this program" in out and
+                   files(drive, "A") == {**old, "drv/kapdeploy.journal": digest(
+                       os.path.join(drv, "kapdeploy.journal")),
+                       "drv/kapvl.hdi.kapnew": digest(os.path.join(drv, "kapvl.hdi.kapnew"))},
+                   f"{text}: {out}")
+            for name in ("kapdeploy.journal", "kapvl.hdi.kapnew"):
+                os.remove(os.path.join(drv, name))
+
+
+@scenario
+def rename_fails_midway(work, drive):
+    """A folder named as the second file's old copy stops its rename after
+    the first one's: install and remove each put the first file back."""
+    registry(work, THREE[:1])
+    blocker = os.path.join(drive, "A", "drv", "kapvl.drc.kapold")
+    common = ("--product", "all", "--language", "English")
+    old = old_set(drive)
+    os.mkdir(blocker)
+    wineharness.give_to_test_user(drive)
+    _, out, _ = deploy(work, "install", *common, code=1603)
+    expect("could not replace K:\\A\\drv\\kapvl.drc" in out and files(drive, "A") == old, out)
+    os.rmdir(blocker)
+    deploy(work, "install", *common, code=0)
+    installed = files(drive, "A")
+    os.mkdir(blocker)
+    wineharness.give_to_test_user(drive)
+    _, out, _ = deploy(work, "remove", *common, code=1603)
+    expect("could not remove K:\\A\\drv\\kapvl.drc" in out and files(drive, "A") == installed,
+           out)
+    os.rmdir(blocker)
+
+
+@scenario
 def stale_beside_good(work, drive):
     registry(work, [THREE[0], ("P9", "AutoCAD 2004", "Gone")])
     gone = "AutoCAD 2004 [KapTest\\P9]: not present: its folder K:\\Gone is gone"
@@ -425,9 +502,13 @@ def killed(work, drive):
             if seen is not None:
                 break
         expect(seen is not None, f"never killed {name}")
-        status, out, _ = deploy(work, "list")
+        # The next run of any kind but list settles it: once the journal has
+        # its name the change is committed, and only the new set will do.
+        status, out, _ = deploy(work, "detect", "--product", "all", "--language", "English")
         now = files(drive, "A")
-        expect(now in (old, new), f"killed {name} ({sorted(seen)}), then: {sorted(now)}\n{out}")
+        committed = "kapdeploy.journal" in seen
+        expect(now == new if committed else now in (old, new),
+               f"killed {name} ({sorted(seen)}), then: {sorted(now)}\n{out}")
         for f in temporary_files(drive):
             raise Failed(f"killed {name}: {f} left after the next run")
 
@@ -474,6 +555,12 @@ SCENARIOS = [
         k: v for k, v in sample_kit().items() if not k.startswith("Magyar")}, run=bad_input),
     dict(name="remove and detect with a file held open", hosts=HOSTS, kit=sample_kit(),
          run=held_remove),
+    dict(name="a scanner holds a temporary file for 0.5 s, then for 10 s", hosts=HOSTS,
+         kit=sample_kit(), run=scanned_temporary_file),
+    dict(name="journals torn by a power cut, and a person's notes", hosts=HOSTS,
+         kit=sample_kit(), run=torn_journal),
+    dict(name="a rename that fails midway, in an install and a remove", hosts=HOSTS,
+         kit=sample_kit(), run=rename_fails_midway),
     dict(name="a product whose folder is gone beside a good one", hosts=HOSTS, kit=sample_kit(),
          run=stale_beside_good),
     dict(name="a swallowed --dry-run", hosts=HOSTS, kit=sample_kit(), run=swallowed_dry_run),

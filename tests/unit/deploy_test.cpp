@@ -1,7 +1,9 @@
 // kapdeploy's deciders: the command line, the outcome of a product judged
-// by the installer's checks, the exit code, and the journal's text.
+// by the installer's checks, the exit code, the journal's text and what a
+// later run does with a change left unfinished.
 #include <gtest/gtest.h>
 
+#include <stdint.h>
 #include <stdio.h>
 
 #include <string>
@@ -11,6 +13,7 @@
 #include "deploy/deploy_command.h"
 #include "deploy/deploy_journal.h"
 #include "deploy/deploy_log_rules.h"
+#include "deploy/deploy_recovery_rules.h"
 
 static const char *parse(std::vector<const char *> args, DeployCommand *command) {
     args.insert(args.begin(), "kapdeploy");
@@ -193,33 +196,115 @@ TEST(DeployChecks, RefusalsAreTheInstallersInOneLine) {
     }
 }
 
-TEST(DeployJournal, ReadsWhatItWroteAndNothingOutsideItsFolders) {
+static std::string journal_text(const Journal &journal) {
+    char text[JOURNAL_MOST_BYTES];
+    size_t len = format_journal(journal, text, sizeof text);
+    return std::string(text, len);
+}
+
+// The end line of a body, as the program writes it.
+static std::string ended(const std::string &body, int count) {
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : body)
+        hash = (hash ^ c) * 16777619u;
+    char end[32];
+    snprintf(end, sizeof end, "end %d %08lx\n", count, static_cast<unsigned long>(hash));
+    return body + end;
+}
+
+TEST(DeployJournal, OnlyAWholeJournalOfOurOwnCommits) {
     Journal journal = {{{JOURNAL_REPLACE, false, "kapvl.hdi"}, {JOURNAL_DELETE, true, "k l.hlp"}},
                        2};
-    FILE *f = tmpfile();
-    ASSERT_TRUE(write_journal(f, journal));
-    rewind(f);
+    const std::string whole = journal_text(journal);
+    ASSERT_EQ(ended("kapdeploy journal 1\nreplace drv kapvl.hdi\ndelete help k l.hlp\n", 2), whole);
     Journal back;
-    ASSERT_TRUE(read_journal(f, &back));
-    fclose(f);
+    ASSERT_EQ(JOURNAL_WHOLE, read_journal(whole.data(), whole.size(), &back));
     ASSERT_EQ(2, back.count);
     EXPECT_EQ(JOURNAL_DELETE, back.entries[1].op);
     EXPECT_TRUE(back.entries[1].in_help_folder);
     EXPECT_STREQ("k l.hlp", back.entries[1].name);
-    const char *bad[] = {
-        "",
-        "kapdeploy journal 1\nreplace drv ..\\x.hdi\n",
-        "kapdeploy journal 1\nmove drv x\n",
-        "kapdeploy journal 1\nreplace C: x.hdi\n",
-        "kapdeploy journal 1\nreplace drv x.hdi",
-        "kapdeploy journal 2\n",
+    std::string six = "kapdeploy journal 1\n";
+    for (int i = 0; i <= DEPLOY_STEP_COUNT; ++i)
+        six += "replace drv f" + std::to_string(i) + "\n";
+    std::string flipped = whole;
+    flipped[25] ^= 1;
+    struct Row {
+        std::string text;
+        JournalState state;
+    } rows[] = {
+        {"", JOURNAL_TORN},
+        {std::string(whole.size(), '\0'), JOURNAL_TORN},
+        {whole.substr(0, 7), JOURNAL_TORN}, // cut inside its first line
+        {whole.substr(0, 20), JOURNAL_TORN},
+        {whole.substr(0, whole.size() - 1), JOURNAL_TORN},
+        {whole.substr(0, 64) + std::string(whole.size() - 64, '\0'), JOURNAL_TORN},
+        {"kapdeploy journal 1\nreplace drv kapvl.hdi\n", JOURNAL_TORN}, // no end line
+        {flipped, JOURNAL_TORN},
+        {ended("kapdeploy journal 1\nreplace drv kapvl.hdi\n", 2), JOURNAL_TORN},
+        {whole + "x", JOURNAL_TORN},
+        {"my notes about the plotter\n", JOURNAL_FOREIGN},
+        {"kapdeploy journal 2\n", JOURNAL_FOREIGN},
+        {std::string("kapdeploy journal 1\n") + std::string(JOURNAL_MOST_BYTES, 'x'),
+         JOURNAL_FOREIGN},
+        // Whole, yet not what this program writes: nothing is touched.
+        {ended("kapdeploy journal 1\nreplace drv ..\\x.hdi\n", 1), JOURNAL_FOREIGN},
+        {ended("kapdeploy journal 1\nmove drv x\n", 1), JOURNAL_FOREIGN},
+        {ended("kapdeploy journal 1\nreplace C: x.hdi\n", 1), JOURNAL_FOREIGN},
+        {ended(six, DEPLOY_STEP_COUNT + 1), JOURNAL_FOREIGN},
+        {ended("kapdeploy journal 1\n", 0), JOURNAL_WHOLE},
     };
-    for (const char *text : bad) {
-        f = tmpfile();
-        fputs(text, f);
-        rewind(f);
-        EXPECT_FALSE(read_journal(f, &back)) << text;
-        fclose(f);
+    for (const Row &row : rows)
+        EXPECT_EQ(row.state, read_journal(row.text.data(), row.text.size(), &back))
+            << testing::PrintToString(row.text);
+    char small[40];
+    EXPECT_EQ(0u, format_journal(journal, small, sizeof small));
+}
+
+TEST(DeployRecovery, WholeJournalsFinishTheRestUndo) {
+    // Found: target, .kapnew, .kapold. Steps: new in, old back, drop target,
+    // drop new, drop old.
+    struct Row {
+        JournalState journal;
+        JournalOp op;
+        FilesFound found;
+        RecoveryStep step;
+    } rows[] = {
+        {JOURNAL_NONE, JOURNAL_REPLACE, {true, false, false}, {}},
+        {JOURNAL_NONE, JOURNAL_REPLACE, {true, true, false}, {0, 0, 0, 1, 0}},
+        {JOURNAL_NONE, JOURNAL_REPLACE, {false, true, false}, {0, 0, 0, 1, 0}},
+        {JOURNAL_NONE, JOURNAL_REPLACE, {false, false, true}, {0, 1, 0, 0, 0}},
+        {JOURNAL_NONE, JOURNAL_REPLACE, {true, false, true}, {0, 0, 0, 0, 1}},
+        {JOURNAL_NONE, JOURNAL_REPLACE, {false, true, true}, {0, 1, 0, 1, 0}},
+        {JOURNAL_NONE, JOURNAL_REPLACE, {true, true, true}, {0, 0, 0, 1, 1}},
+        {JOURNAL_TORN, JOURNAL_REPLACE, {false, true, true}, {0, 1, 0, 1, 0}},
+        {JOURNAL_TORN, JOURNAL_REPLACE, {true, true, true}, {0, 0, 0, 1, 1}},
+        {JOURNAL_TORN, JOURNAL_REPLACE, {true, true, false}, {0, 0, 0, 1, 0}},
+        {JOURNAL_TORN, JOURNAL_REPLACE, {true, false, true}, {0, 0, 0, 0, 1}},
+        {JOURNAL_TORN, JOURNAL_REPLACE, {false, false, true}, {0, 1, 0, 0, 0}},
+        {JOURNAL_WHOLE, JOURNAL_REPLACE, {true, true, false}, {1, 0, 0, 0, 0}},
+        {JOURNAL_WHOLE, JOURNAL_REPLACE, {false, true, false}, {1, 0, 0, 0, 0}},
+        {JOURNAL_WHOLE, JOURNAL_REPLACE, {false, true, true}, {1, 0, 0, 0, 1}},
+        {JOURNAL_WHOLE, JOURNAL_REPLACE, {true, true, true}, {1, 0, 0, 0, 1}},
+        {JOURNAL_WHOLE, JOURNAL_REPLACE, {true, false, true}, {0, 0, 0, 0, 1}},
+        {JOURNAL_WHOLE, JOURNAL_REPLACE, {true, false, false}, {}},
+        {JOURNAL_WHOLE, JOURNAL_REPLACE, {false, false, true}, {0, 1, 0, 0, 0}},
+        {JOURNAL_WHOLE, JOURNAL_REPLACE, {false, false, false}, {}},
+        {JOURNAL_WHOLE, JOURNAL_DELETE, {true, false, false}, {0, 0, 1, 0, 0}},
+        {JOURNAL_WHOLE, JOURNAL_DELETE, {false, false, true}, {0, 0, 0, 0, 1}},
+        {JOURNAL_WHOLE, JOURNAL_DELETE, {true, false, true}, {0, 0, 1, 0, 1}},
+        {JOURNAL_WHOLE, JOURNAL_DELETE, {true, true, true}, {0, 0, 1, 1, 1}},
+        {JOURNAL_WHOLE, JOURNAL_DELETE, {false, false, false}, {}},
+        {JOURNAL_FOREIGN, JOURNAL_REPLACE, {true, true, true}, {}},
+        {JOURNAL_FOREIGN, JOURNAL_DELETE, {false, true, true}, {}},
+    };
+    for (const Row &row : rows) {
+        RecoveryStep got = recovery_step(row.journal, row.op, row.found);
+        const RecoveryStep &want = row.step;
+        EXPECT_TRUE(got.new_in == want.new_in && got.old_back == want.old_back &&
+                    got.drop_target == want.drop_target && got.drop_new == want.drop_new &&
+                    got.drop_old == want.drop_old)
+            << "journal " << row.journal << " op " << row.op << " found " << row.found.target
+            << row.found.next << row.found.old;
     }
 }
 

@@ -2,10 +2,13 @@
  * does, and tells what Wine's own exit status cannot: the full exit code,
  * and every top-level window the program made.
  *
- * Usage: conwatch.exe <status-file> <cwd> [hold=FILE ...] [line=TEXT] -- <exe> [arg ...]
+ * Usage: conwatch.exe <status-file> <cwd> [hold=FILE ...] [release=MS] [line=TEXT]
+ *                    -- <exe> [arg ...]
  *   hold=FILE  opens FILE with no sharing first and keeps it open throughout,
  *              as a program using the file would (another process than the
  *              one under test).
+ *   release=MS closes the held files MS milliseconds after the program
+ *              started, as a scanner lets go of a file it has looked at.
  *   line=TEXT  ends the command line with TEXT as it stands, unquoted, as a
  *              tool's command field passes it (the program splits it).
  * The program inherits our standard handles. The status file gets one line
@@ -14,12 +17,15 @@
  * Exit: 0 after the status was written, 2 setup error.
  */
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
 static DWORD g_pid;
 static FILE *g_status;
 static int g_windows;
+static HANDLE g_holds[8];
+static int g_hold_count;
 
 static BOOL CALLBACK seen_cb(HWND h, LPARAM lp) {
     DWORD pid = 0;
@@ -71,17 +77,25 @@ int main(int argc, char **argv) {
     }
     int i = 3;
     const char *line = NULL;
+    DWORD release_ms = INFINITE;
     for (; i < argc && strcmp(argv[i], "--") != 0; i++) {
         if (strncmp(argv[i], "line=", 5) == 0) {
             line = argv[i] + 5;
             continue;
         }
-        if (strncmp(argv[i], "hold=", 5) != 0 ||
-            CreateFileA(argv[i] + 5, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, NULL) == INVALID_HANDLE_VALUE) {
+        if (strncmp(argv[i], "release=", 8) == 0) {
+            release_ms = (DWORD)strtoul(argv[i] + 8, NULL, 10);
+            continue;
+        }
+        HANDLE held = strncmp(argv[i], "hold=", 5) != 0 || g_hold_count == 8
+                          ? INVALID_HANDLE_VALUE
+                          : CreateFileA(argv[i] + 5, GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (held == INVALID_HANDLE_VALUE) {
             fprintf(stderr, "conwatch: cannot %s\n", argv[i]);
             return 2;
         }
+        g_holds[g_hold_count++] = held;
     }
     if (i + 1 >= argc)
         return 2;
@@ -107,7 +121,12 @@ int main(int argc, char **argv) {
     CloseHandle(pi.hThread);
     g_pid = pi.dwProcessId;
     /* Polls often: a window shown and taken down quickly is seen too. */
+    DWORD started = GetTickCount();
     while (WaitForSingleObject(pi.hProcess, 2) == WAIT_TIMEOUT) {
+        if (g_hold_count > 0 && GetTickCount() - started >= release_ms) {
+            while (g_hold_count > 0)
+                CloseHandle(g_holds[--g_hold_count]);
+        }
         EnumWindows(seen_cb, 0);
         if (g_windows)
             TerminateProcess(pi.hProcess, 1);

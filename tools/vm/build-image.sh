@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the disk image of the test guest: Debian bookworm with Wine (32-
-# and 64-bit), Xvfb and python3, for machines that run no 32-bit x86 code.
+# and 64-bit), Xvfb, python3 and strace (the crash-state test records
+# Wine's file calls with it), for machines that run no 32-bit x86 code.
 # Only 64-bit programs of the image run here, so it builds on such machines
 # too; what must run 32-bit code is done in the guest's first boot.
 #
@@ -12,7 +13,7 @@ set -eu
 
 MIRROR=${KAP_VM_MIRROR:-http://deb.debian.org/debian}
 SUITE=bookworm
-PACKAGES="wine wine32:i386 wine64 xvfb python3"
+PACKAGES="wine wine32:i386 wine64 xvfb python3 strace"
 TEST_UID=1500  # the user Wine runs as in the guest, as on a native machine
 SIZE=6G
 
@@ -47,7 +48,7 @@ step="running debootstrap from $MIRROR"
 debootstrap --variant=minbase --include=linux-image-amd64 "$SUITE" "$root" "$MIRROR" \
   >"$out/build.log" 2>&1
 
-step="installing Wine, Xvfb and python3 in the image"
+step="installing Wine, Xvfb, python3 and strace in the image"
 mount -t proc proc "$root/proc"
 mount -t sysfs sysfs "$root/sys"
 mount --bind /dev "$root/dev"
