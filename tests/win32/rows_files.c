@@ -76,46 +76,37 @@ void delete_file_of_held(const char *dir, Outcome *out) {
     content(path, out->left, sizeof out->left);
 }
 
-void copy_onto_held(const char *dir, Outcome *out) {
+/* Copies or moves a second file onto the first, which is held without
+ * sharing or made read-only; what the target then holds is kept. */
+static void onto_target(const char *dir, int move, int held_target, Outcome *out) {
     char source[MAX_PATH], target[MAX_PATH];
     two_files(dir, source, target);
-    HANDLE held = hold(target);
+    HANDLE held = held_target ? hold(target) : INVALID_HANDLE_VALUE;
+    if (!held_target)
+        SetFileAttributesA(target, FILE_ATTRIBUTE_READONLY);
     SetLastError(0xdeadbeef);
-    out->result = CopyFileA(source, target, FALSE);
+    out->result = move ? MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING)
+                       : CopyFileA(source, target, FALSE);
     out->error = GetLastError();
-    CloseHandle(held);
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
     content(target, out->left, sizeof out->left);
+}
+
+void copy_onto_held(const char *dir, Outcome *out) {
+    onto_target(dir, 0, 1, out);
 }
 
 void copy_onto_read_only(const char *dir, Outcome *out) {
-    char source[MAX_PATH], target[MAX_PATH];
-    two_files(dir, source, target);
-    SetFileAttributesA(target, FILE_ATTRIBUTE_READONLY);
-    SetLastError(0xdeadbeef);
-    out->result = CopyFileA(source, target, FALSE);
-    out->error = GetLastError();
-    content(target, out->left, sizeof out->left);
+    onto_target(dir, 0, 0, out);
 }
 
 void move_onto_held(const char *dir, Outcome *out) {
-    char source[MAX_PATH], target[MAX_PATH];
-    two_files(dir, source, target);
-    HANDLE held = hold(target);
-    SetLastError(0xdeadbeef);
-    out->result = MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING);
-    out->error = GetLastError();
-    CloseHandle(held);
-    content(target, out->left, sizeof out->left);
+    onto_target(dir, 1, 1, out);
 }
 
 void move_onto_read_only(const char *dir, Outcome *out) {
-    char source[MAX_PATH], target[MAX_PATH];
-    two_files(dir, source, target);
-    SetFileAttributesA(target, FILE_ATTRIBUTE_READONLY);
-    SetLastError(0xdeadbeef);
-    out->result = MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING);
-    out->error = GetLastError();
-    content(target, out->left, sizeof out->left);
+    onto_target(dir, 1, 0, out);
 }
 
 static void flush_with(const char *dir, DWORD access, Outcome *out) {
