@@ -2,7 +2,7 @@
 
 The real kapdeploy.exe runs under Wine once per row, over three products of
 different releases, with strace -f -y recording every file call of the
-Windows process and of a fresh wineserver (Wine 8 opens, renames and
+Windows process and of the running wineserver (Wine 8 opens, renames and
 deletes in the server; the program's writes and FlushFileBuffers, as fsync,
 come from its own process). Of those calls the ones on files in the
 products' drv and help folders make a list of steps; replayed over the
@@ -17,16 +17,22 @@ The model of a power cut, kept on the side of caution:
   not at all per cut: the file then keeps its size but holds zeros, or it
   is cut back to what its last flush held; or they all survive, as after
   a killed run. A folder's flush adds nothing under this model.
-Each distinct disk state so made is laid out in the folders, and then:
-- kapdeploy detect runs (every run first settles what an earlier one left);
+Each distinct disk state so made is laid out in a copy of the three
+products' folders of its own, up to SLOTS states at once, every copy
+registered as three more products (the journals name files, not folders,
+and each product is settled from its own folders alone), and then:
+- kapdeploy detect runs once over them all (every run first settles what
+  an earlier one left);
 - each product must then hold exactly its new set where its whole journal
   had reached the disk (the commit point, its rename into place), and
   otherwise exactly its old set or its new set, byte for byte, with no
   journal or temporary file left; for a remove the new set is none of the
   kit's files;
-- kapdeploy install must exit 0, and a second detect exit 0 with its line
-  (these two once for each distinct state that the first detect leaves:
-  the same folders give the same runs).
+- from each distinct state that the first detect leaves (the same folders
+  give the same runs), kapdeploy install must exit 0, and a second detect
+  exit 0 with its line, again up to SLOTS states at once.
+Copies that a batch leaves over hold the folders as before the run, and
+are not judged.
 The row prints how many states it checked and fails when there are none.
 That the model bites is shown too: the same steps, with the recorded
 flushes disregarded, give states among which some must fail the first
@@ -34,13 +40,20 @@ judgement (ten are enough), and the row fails if none does."""
 import os
 import pwd
 import re
+import shutil
+import signal
 import subprocess
+import time
 
 import wineharness
 from kapfixtures import sample_kit
 from scenarios_kapdeploy import HOSTS, THREE, Failed, expect, old_set, registry, scenario
 
 PRODUCTS = [loc for _, _, loc in THREE]
+# Crash states judged by one run of each kind, each in a copy of the three
+# products' folders: a run costs a Wine process start, a product only a few
+# file calls.
+SLOTS = 16
 SELECT = ("--product", "all", "--language", "English", "--kit", "K:\\kit")
 TRACED = ("openat,close,write,pwrite64,ftruncate,ftruncate64,fsync,fdatasync,rename,"
           "renameat,renameat2,unlink,unlinkat")
@@ -124,15 +137,21 @@ def steps_of(trace, work, drive):
     return steps
 
 
-def folders_now(drive):
-    """{path: bytes} of every file in the products' folders."""
+def slot_folder(drive, product, slot):
+    """A product's folder in the slot's copy: A, then A1, A2, ..."""
+    return os.path.join(drive, product + (str(slot) if slot else ""))
+
+
+def folders_now(drive, slot=0):
+    """{path: bytes} of every file in the products' folders of the slot's
+    copy, named as in the first copy."""
     state = {}
     for p in PRODUCTS:
         for sub in ("drv", "help"):
-            top = os.path.join(drive, p, sub)
+            top = os.path.join(slot_folder(drive, p, slot), sub)
             for name in os.listdir(top) if os.path.isdir(top) else ():
                 with open(os.path.join(top, name), "rb") as f:
-                    state[os.path.join(top, name)] = f.read()
+                    state[os.path.join(drive, p, sub, name)] = f.read()
     return state
 
 
@@ -186,17 +205,33 @@ def replay(before, steps, honour_flushes=True):
     return points, {p: bytes(files[i][0]) for p, i in names.items()}
 
 
-def lay_out(drive, state, owner):
-    """Makes the products' folders hold exactly state."""
-    for p in PRODUCTS:
-        for sub in ("drv", "help"):
-            top = os.path.join(drive, p, sub)
-            for name in os.listdir(top):
-                os.remove(os.path.join(top, name))
-    for path, data in state.items():
-        with open(path, "wb") as f:
-            f.write(data)
-        os.chown(path, owner, -1)
+def lay_out(drive, states, owner):
+    """Makes the products' folders of slot n hold exactly states[n] (its
+    paths named as in the first copy)."""
+    for slot, state in enumerate(states):
+        for p in PRODUCTS:
+            for sub in ("drv", "help"):
+                top = os.path.join(slot_folder(drive, p, slot), sub)
+                for name in os.listdir(top):
+                    os.remove(os.path.join(top, name))
+        for path, data in state.items():
+            product, rest = os.path.relpath(path, drive).split(os.sep, 1)
+            path = os.path.join(slot_folder(drive, product, slot), rest)
+            with open(path, "wb") as f:
+                f.write(data)
+            os.chown(path, owner, -1)
+
+
+def make_slots(work, drive):
+    """The copies of the three products after the first, each registered as
+    three more products."""
+    for slot in range(1, SLOTS):
+        for p in PRODUCTS:
+            if not os.path.isdir(slot_folder(drive, p, slot)):
+                shutil.copytree(os.path.join(drive, p), slot_folder(drive, p, slot))
+    wineharness.give_to_test_user(drive)
+    registry(work, [(key + (f"S{slot}" if slot else ""), name, loc + (str(slot) if slot else ""))
+                    for slot in range(SLOTS) for key, name, loc in THREE])
 
 
 def product_files(state, product, drive):
@@ -204,27 +239,55 @@ def product_files(state, product, drive):
     return {p: d for p, d in state.items() if p.startswith(top)}
 
 
+def server_pid(work):
+    """The Unix process of the wineserver that runs work's prefix."""
+    wanted = b"WINEPREFIX=" + os.path.join(work, "prefix").encode()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/comm", "rb") as f:
+                comm = f.read()
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                env = f.read().split(b"\0")
+        except OSError:
+            continue
+        if comm.startswith(b"wineserver") and wanted in env:
+            return pid
+    raise Failed("no wineserver runs for this work dir")
+
+
 def record(work, drive, action):
-    """Runs kapdeploy action under strace with a fresh wineserver; returns
-    the steps, the folders before and after. Our files are small: 8 kB of
+    """Runs kapdeploy action under strace, which also attaches to the
+    running wineserver; returns the steps, the folders before and after.
+    Only the calls traced stop the Windows process (a seccomp filter), and
+    the server's start and Wine's services are not traced at all: a fresh
+    server traced whole takes seconds more. Our files are small: 8 kB of
     each write shows all of theirs, and a cut one fails the replay."""
     before = folders_now(drive)
     trace = os.path.join(work, "crash.trace")
-    env = [wineharness.WINENV, "run", work]
-    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(env + ["wineserver", "-k"], check=False, **quiet)
-    subprocess.run(env + ["wineserver", "-w"], check=False, **quiet)
-    try:
-        run = subprocess.run(env + ["strace", "-f", "-y", "-xx", "-s", "8192", "-qq", "-o", trace,
-                                    "-e", "trace=" + TRACED, "wine",
-                                    os.path.join(work, "bin", "kapdeploy.exe"), action, *SELECT],
-                             stdin=subprocess.DEVNULL, capture_output=True, timeout=1200)
-    except subprocess.TimeoutExpired:
-        raise Failed(f"the recorded {action} did not end within 20 minutes")
-    finally:
-        # A quick server again; it must not hold the harness's output open.
-        subprocess.run(env + ["wineserver", "-p"], check=False, **quiet)
-    expect(run.returncode == 0, f"the recorded {action}: exit {run.returncode} {run.stdout}")
+    status = os.path.join(work, "crash.status")
+    if os.path.exists(status):
+        os.remove(status)
+    server = server_pid(work)
+    # The server outlives the run: strace is told to let go of it once the
+    # Windows process has ended and the shell has written its exit code.
+    tracer = subprocess.Popen(
+        ["strace", "-I2", "--seccomp-bpf", "-f", "-y", "-xx", "-s", "8192", "-qq", "-o", trace,
+         "-e", "trace=" + TRACED, "-p", server, wineharness.WINENV, "run", work, "sh", "-c",
+         'wine "$@"; echo $? >"$0"', status, os.path.join(work, "bin", "kapdeploy.exe"),
+         action, *SELECT], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 1200
+    code = ""
+    while not code.endswith("\n") and tracer.poll() is None and time.monotonic() < deadline:
+        time.sleep(0.01)
+        if os.path.exists(status):
+            with open(status) as f:
+                code = f.read()
+    tracer.send_signal(signal.SIGINT)
+    _, err = tracer.communicate(timeout=60)
+    expect(code.endswith("\n"), f"the recorded {action} did not end within 20 minutes: {err}")
+    expect(b"attach" not in err, f"strace could not attach to the wineserver: {err}")
+    expect(code == "0\n", f"the recorded {action}: exit {code.strip()}")
     with open(trace, "rb") as f:
         steps = steps_of(f.read(), work, drive)
     return steps, before, folders_now(drive)
@@ -235,30 +298,41 @@ def kapdeploy(work, *args):
     return status, out
 
 
-def judge(work, drive, state, old, new, committed, owner, settled=None):
-    """The problems of one crash state: the first judgement, and unless
-    settled is None the install and detect after it. Those two runs start
-    from what detect left, and are made once for each such state (settled
-    holds those made: the same folders, the same runs)."""
-    lay_out(drive, state, owner)
+def first_judgements(work, drive, batch, old, new, pad, owner):
+    """Lays out each (state, committed) of batch in a slot of its own (the
+    rest hold pad), runs detect once, and returns per state its problems and
+    the folders that detect left."""
+    lay_out(drive, [state for state, _ in batch] + [pad] * (SLOTS - len(batch)), owner)
     kapdeploy(work, "detect", *SELECT)
-    now = folders_now(drive)
+    judged = []
+    for slot, (_, committed) in enumerate(batch):
+        now = folders_now(drive, slot)
+        problems = []
+        for p in PRODUCTS:
+            held = product_files(now, p, drive)
+            wanted = [new[p]] if committed[p] else [old[p], new[p]]
+            if held not in wanted:
+                problems.append(f"{p}: {sorted(os.path.basename(f) for f in held)}"
+                                f"{' (after its commit point)' if committed[p] else ''}")
+        judged.append((problems, now))
+    return judged
+
+
+def settle(work, drive, lefts, pad, owner):
+    """From each (label, folders) of lefts, up to SLOTS at once, install and
+    then detect; the problems."""
     problems = []
-    for p in PRODUCTS:
-        held = product_files(now, p, drive)
-        wanted = [new[p]] if committed[p] else [old[p], new[p]]
-        if held not in wanted:
-            problems.append(f"{p}: {sorted(os.path.basename(f) for f in held)}"
-                            f"{' (after its commit point)' if committed[p] else ''}")
-    if settled is None or problems or now in settled:
-        return problems
-    settled.append(now)
-    status, out = kapdeploy(work, "install", *SELECT)
-    if status != 0:
-        problems.append(f"install then: exit {status} {out}")
-    status, out = kapdeploy(work, "detect", *SELECT)
-    if status != 0 or out != "Kap HDI driver installed (English) in 3 products\n":
-        problems.append(f"detect then: exit {status} {out!r}")
+    done = f"Kap HDI driver installed (English) in {3 * SLOTS} products\n"
+    for i in range(0, len(lefts), SLOTS):
+        batch = lefts[i:i + SLOTS]
+        lay_out(drive, [now for _, now in batch] + [pad] * (SLOTS - len(batch)), owner)
+        which = ", ".join(label for label, _ in batch)
+        status, out = kapdeploy(work, "install", *SELECT)
+        if status != 0:
+            problems.append(f"install from the folders left by {which}: exit {status} {out}")
+        status, out = kapdeploy(work, "detect", *SELECT)
+        if status != 0 or out != done:
+            problems.append(f"detect after it ({which}): exit {status} {out!r}")
     return problems
 
 
@@ -273,20 +347,27 @@ def commit_points(steps, drive):
     return points
 
 
-def judge_points(points, commits, judged, judge_one, enough=None):
-    """Judges each state of each point that was not judged before (the same
-    folders with the same commit points); the problems, one list per state.
-    With enough, it stops once that many states have failed."""
-    found = []
+def judge_points(points, commits, judged, judge_batch, enough=None):
+    """Judges, SLOTS at a time, each state of each point that was not judged
+    before (the same folders with the same commit points); per state judged,
+    its label ("cut after step k"), problems and the folders detect left.
+    With enough, it stops after the batch that brings the states failed to
+    that many."""
+    todo = []
     for k, states in enumerate(points):
         committed = {p: k >= commits[p] for p in PRODUCTS}
         for state in states:
-            if enough is not None and sum(map(bool, found)) >= enough:
-                return found
             if (state, committed) not in judged:
                 judged.append((state, committed))
-                found.append([f"cut after step {k}: {problem}"
-                              for problem in judge_one(state, committed)])
+                todo.append((f"cut after step {k}", state, committed))
+    found = []
+    for i in range(0, len(todo), SLOTS):
+        if enough is not None and sum(bool(problems) for _, problems, _ in found) >= enough:
+            break
+        batch = todo[i:i + SLOTS]
+        results = judge_batch([(state, committed) for _, state, committed in batch])
+        found += [(label, problems, now)
+                  for (label, _, _), (problems, now) in zip(batch, results)]
     return found
 
 
@@ -303,21 +384,32 @@ def cut_everywhere(work, drive, action, prepare):
     expect(len(commits) == 3, f"not every product's journal was seen: {commits}")
     old = {p: product_files(before, p, drive) for p in PRODUCTS}
     new = {p: product_files(after, p, drive) for p in PRODUCTS}
-    judged, settled = [], []
-    problems = judge_points(points, commits, judged, lambda state, committed: judge(
-        work, drive, state, old, new, committed, owner, settled))
-    print(f"crash states checked: {len(problems)} ({action}, {len(steps)} steps)", flush=True)
-    expect(problems, "no crash state was checked")
-    failed = [line for lines in problems for line in lines]
+    make_slots(work, drive)
+
+    def judge_batch(batch):
+        return first_judgements(work, drive, batch, old, new, before, owner)
+
+    judged = []
+    found = judge_points(points, commits, judged, judge_batch)
+    print(f"crash states checked: {len(found)} ({action}, {len(steps)} steps)", flush=True)
+    expect(found, "no crash state was checked")
+    failed = [f"{label}: {problem}" for label, problems, _ in found for problem in problems]
+    expect(not failed, "\n".join(failed[:10]))
+    lefts = []
+    for label, _, now in found:
+        if all(now != seen for _, seen in lefts):
+            lefts.append((label, now))
+    failed = settle(work, drive, lefts, before, owner)
     expect(not failed, "\n".join(failed[:10]))
     unflushed, _ = replay(before, steps, honour_flushes=False)
     # Ten failing states show it; judging them all would double the row's
     # time in the QEMU guest.
-    bitten = judge_points(unflushed, commits, judged, lambda state, committed: judge(
-        work, drive, state, old, new, committed, owner), enough=10)
+    bitten = judge_points(unflushed, commits, judged, judge_batch, enough=10)
     print(f"with the flushes disregarded: {len(bitten)} more states judged, "
-          f"{sum(map(bool, bitten))} failed (judging stops at 10)", flush=True)
-    expect(any(bitten), "with the flushes disregarded no state fails: the model does not bite")
+          f"{sum(bool(problems) for _, problems, _ in bitten)} failed "
+          f"(judging stops once 10 have)", flush=True)
+    expect(any(problems for _, problems, _ in bitten),
+           "with the flushes disregarded no state fails: the model does not bite")
 
 
 def installed_before(work, drive):
