@@ -26,7 +26,7 @@ import wineharness  # noqa: E402
 WIN32 = os.environ.get("KAP_WIN32_DIR", os.path.join(ROOT, "build", "win32"))
 WORK = os.environ.get("KAP_BENCH_WORK", "/tmp/kaphdi-bench-deploy")
 # Host libraries: built here, or in the guest prebuilt by the host.
-LIBCACHE = os.environ.get("KAP_BENCH_LIBCACHE", os.path.join(WORK, "libcache"))
+LIBCACHE = os.environ.get("KAP_BENCH_LIBCACHE") or kapfixtures.kept_library_cache()
 PRODUCTS = 50
 HOST_LEVEL = "8.1.0.0"
 PACKAGE = "K:\\kit\\English\\ACAD2005"

@@ -19,7 +19,7 @@ ROOT = os.path.dirname(HERE)
 WIN32 = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build/win32"))
 OUT = os.path.join(ROOT, "build", "demo")
 WORK = os.environ.get("KAP_DEMO_WORK", "/tmp/kaphdi-demo")
-LIBCACHE = os.environ.get("KAP_DEMO_LIBCACHE", os.path.join(WORK, "libcache"))
+LIBCACHE = os.environ.get("KAP_DEMO_LIBCACHE") or kapfixtures.kept_library_cache()
 SHOT_NAMES = ["product", "language", "result"]
 # (registry key, product name, folder, host library, release)
 PRODUCTS = [("1", "AutoCAD 2005", "AutoCAD 2005", "hcreg8.dll", "ACAD2005"),

@@ -2,10 +2,12 @@
 host libraries with a chosen file version, host folders, driver kits and
 the registry script that the dialog driver applies before it starts the
 installer. Every file is made here; nothing comes from a real host."""
+import hashlib
 import os
 import shutil
 import struct
 import subprocess
+import tempfile
 
 CC = "i686-w64-mingw32-gcc"
 WINDRES = "i686-w64-mingw32-windres"
@@ -40,9 +42,21 @@ HARDCOPY = "Software\\Autodesk\\Hardcopy"
 TEST_ROOT = "Software\\KapTest"
 
 
+def kept_library_cache():
+    """Where this machine keeps the host libraries: they follow only from
+    the compiler, the resource compiler and the sources above, so each is
+    built once per machine, and a change to any of them makes a new folder."""
+    h = hashlib.sha256((DLL_SOURCE + VERSION_RC).encode())
+    for tool in (CC, WINDRES):
+        h.update(subprocess.run([tool, "--version"], stdout=subprocess.PIPE, check=True).stdout)
+    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    return os.path.join(base, "kaphdi-hostlibs", h.hexdigest()[:16])
+
+
 def host_library(cache, version):
     """A 32-bit DLL with FILEVERSION version ("8.1.0.0"); None gives one
-    without a version resource. Built once per version."""
+    without a version resource. Built once per version, in a folder of its
+    own and then renamed into place: two runs may share the cache."""
     os.makedirs(cache, exist_ok=True)
     name = "noversion" if version is None else version.replace(".", "_")
     dll = os.path.join(cache, f"hcreg_{name}.dll")
@@ -50,19 +64,23 @@ def host_library(cache, version):
         return dll
     if shutil.which(CC) is None:  # in the test guest, which only reads the cache
         raise SystemExit(f"host library {version} was not built beforehand and {CC} is missing")
-    src = os.path.join(cache, "dllmain.c")
-    with open(src, "w") as f:
-        f.write(DLL_SOURCE)
-    objects = [src]
-    if version is not None:
-        rc = os.path.join(cache, f"v_{name}.rc")
-        obj = os.path.join(cache, f"v_{name}.o")
-        with open(rc, "w") as f:
-            f.write(VERSION_RC.format(commas=version.replace(".", ","), dots=version))
-        subprocess.run([WINDRES, rc, "-O", "coff", "-o", obj], check=True)
-        objects.append(obj)
-    subprocess.run([CC, "-shared", "-s", "-o", dll + ".tmp"] + objects, check=True)
-    os.replace(dll + ".tmp", dll)
+    build = tempfile.mkdtemp(prefix="build-", dir=cache)
+    try:
+        src = os.path.join(build, "dllmain.c")
+        with open(src, "w") as f:
+            f.write(DLL_SOURCE)
+        objects = [src]
+        if version is not None:
+            rc = os.path.join(build, "version.rc")
+            with open(rc, "w") as f:
+                f.write(VERSION_RC.format(commas=version.replace(".", ","), dots=version))
+            subprocess.run([WINDRES, rc, "-O", "coff", "-o", rc + ".o"], check=True)
+            objects.append(rc + ".o")
+        subprocess.run([CC, "-shared", "-s", "-o", os.path.join(build, "hcreg.dll")] + objects,
+                       check=True)
+        os.replace(os.path.join(build, "hcreg.dll"), dll)
+    finally:
+        shutil.rmtree(build, ignore_errors=True)
     return dll
 
 

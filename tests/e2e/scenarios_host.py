@@ -141,27 +141,26 @@ REGISTRIES = [s for s in SCENARIOS if "registry" in s or "extra_registry" in s
               or len(s.get("products", [])) != 1]
 
 
-def kapdeploy_lists_what_the_dialog_shows(work, drive):
-    import e2e  # the harness's own set-up of a scenario's hosts and registry
-    problems = []
-    for scenario in REGISTRIES:
+def lists_what_the_dialog_shows(scenario):
+    """A row's run: kapdeploy's list on the scenario's registry."""
+    def run(work, drive):
+        import e2e  # the harness's own set-up of a scenario's hosts and registry
         script = e2e.prepare(work, scenario)
         got = wineharness.run_driver(work, script, "kit", [], program="kapdeploy.exe")
         if got != ["exit 87"]:
-            problems.append(f"{scenario['name']}: setting the registry gave {got}")
-            continue
+            return [f"setting the registry gave {got}"]
         status, out, err, _ = wineharness.run_watched(work, "kit", "kapdeploy.exe",
                                                       ["list", "--kit", "K:\\kit"])
         wanted = dialog_products(scenario)
         listed = LISTED.findall(out)
         if wanted is None and (status, listed) != (1603, []):
-            problems.append(f"{scenario['name']}: the installer ends its scan with a message, "
-                            f"kapdeploy gave {status} and {listed}")
-        elif wanted is not None and (status, listed) != (0, wanted):
-            problems.append(f"{scenario['name']}: the dialog shows {wanted}, kapdeploy listed "
-                            f"{listed} ({status}): {out}{err}")
-    return problems
+            return [f"the installer ends its scan with a message, kapdeploy gave {status} and "
+                    f"{listed}"]
+        if wanted is not None and (status, listed) != (0, wanted):
+            return [f"the dialog shows {wanted}, kapdeploy listed {listed} ({status}): {out}{err}"]
+        return []
+    return run
 
 
-SCENARIOS.append(dict(name="kapdeploy lists the products of the product dialog, in its order",
-                      run=kapdeploy_lists_what_the_dialog_shows))
+SCENARIOS += [dict(name=f"kapdeploy lists what the product dialog shows: {s['name']}",
+                   run=lists_what_the_dialog_shows(s)) for s in REGISTRIES]
