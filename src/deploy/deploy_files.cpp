@@ -58,7 +58,7 @@ static void add_note(DeploySet *set, const char *words, const char *more) {
     snprintf(set->note + len, REASON_SIZE - len, "%s%s%s", len > 0 ? "; " : "", words, more);
 }
 
-static const KitMatches &kit_matches(const char *package_folder) {
+static KitMatches &kit_matches(const char *package_folder) {
     if (strcmp(last_matches.package_folder, package_folder) != 0) {
         for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
             last_matches.found[i] =
@@ -72,19 +72,25 @@ static const KitMatches &kit_matches(const char *package_folder) {
     return last_matches;
 }
 
+static bool search_kept(int step, void *matches) {
+    return static_cast<const KitMatches *>(matches)->found[step];
+}
+
 bool find_kit_files(const char *package_folder, HostRelease release, const ProductRecord &product,
                     DeploySet *set, char *reason) {
-    const KitMatches &matches = kit_matches(package_folder);
+    KitMatches &matches = kit_matches(package_folder);
     set->count = 0;
     set->note[0] = '\0';
+    StepAction actions[DEPLOY_STEP_COUNT];
+    int stopped = plan_deploy_steps(release, search_kept, &matches, actions);
+    if (stopped >= 0) {
+        one_line(reason, REASON_SIZE, deploy_steps[stopped].missing_message);
+        return false;
+    }
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
         const DeployStep &step = deploy_steps[i];
-        if (!deploy_step_runs(step, release))
+        if (actions[i] == STEP_SKIPPED)
             continue;
-        if (!matches.found[i] && step.required) {
-            one_line(reason, REASON_SIZE, step.missing_message);
-            return false;
-        }
         if (matches.counts[i] > 1) {
             char words[64];
             snprintf(words, sizeof words, "%d files match %s, the one used: ", matches.counts[i],
@@ -92,12 +98,13 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
             add_note(set, words, matches.names[i]);
         }
         const char *folder = folder_of(product, step.into_help_folder);
-        DWORD attributes = step.required || !matches.found[i] ? FILE_ATTRIBUTE_DIRECTORY
-                                                              : GetFileAttributesA(folder);
-        if (!matches.found[i] || attributes == INVALID_FILE_ATTRIBUTES ||
+        bool missing = actions[i] == STEP_MISSING_SAID;
+        DWORD attributes =
+            step.required || missing ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesA(folder);
+        if (missing || attributes == INVALID_FILE_ATTRIBUTES ||
             (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             // The installer goes on without help files; so does this.
-            add_note(set, matches.found[i] ? "no help folder for " : "no help file in the kit: ",
+            add_note(set, missing ? "no help file in the kit: " : "no help folder for ",
                      step.pattern);
             continue;
         }

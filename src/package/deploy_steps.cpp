@@ -21,6 +21,23 @@ bool deploy_step_runs(const DeployStep &step, HostRelease release) {
     return !step.only_2004_or_later || is_2004_or_later(release);
 }
 
+int plan_deploy_steps(HostRelease release, StepSearch search, void *context,
+                      StepAction actions[DEPLOY_STEP_COUNT]) {
+    int stopped = -1;
+    for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
+        const DeployStep &step = deploy_steps[i];
+        if (stopped >= 0 || !deploy_step_runs(step, release))
+            actions[i] = STEP_SKIPPED;
+        else if (search(i, context))
+            actions[i] = STEP_COPIES;
+        else
+            actions[i] = step.required ? STEP_STOPS : STEP_MISSING_SAID;
+        if (actions[i] == STEP_STOPS)
+            stopped = i;
+    }
+    return stopped;
+}
+
 bool long_name_matches(const char *found_name, const char *pattern) {
     const char *extension = strrchr(pattern, '.');
     if (extension == nullptr)

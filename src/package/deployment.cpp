@@ -24,6 +24,12 @@ static bool copy_into(const char *folder, const char *name) {
     return true;
 }
 
+// One step's search in the current folder; context holds the found names.
+static bool search_current_folder(int step, void *context) {
+    char(*names)[MAX_PATH] = static_cast<char(*)[MAX_PATH]>(context);
+    return find_first_match(nullptr, deploy_steps[step].pattern, names[step], nullptr);
+}
+
 int deploy_driver_files(const char *package_folder, const char *driver_folder,
                         const char *help_folder) {
     // The searches are relative: in any other folder they would find the
@@ -32,27 +38,21 @@ int deploy_driver_files(const char *package_folder, const char *driver_folder,
         deploy_error(deploy_steps[0].copy_failed_message);
         return 0;
     }
-    char names[DEPLOY_STEP_COUNT][MAX_PATH];
-    bool runs[DEPLOY_STEP_COUNT];
-    bool found[DEPLOY_STEP_COUNT];
     // Every required file is looked for before anything is copied, so an
     // incomplete kit never leaves a new driver beside old resources.
-    for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
-        const DeployStep &step = deploy_steps[i];
-        runs[i] = deploy_step_runs(step, run_host_release);
-        found[i] = runs[i] && find_first_match(nullptr, step.pattern, names[i], nullptr);
-        if (runs[i] && step.required && !found[i]) {
-            deploy_error(step.missing_message);
-            return 0;
-        }
+    char names[DEPLOY_STEP_COUNT][MAX_PATH];
+    StepAction actions[DEPLOY_STEP_COUNT];
+    int stopped = plan_deploy_steps(run_host_release, search_current_folder, names, actions);
+    if (stopped >= 0) {
+        deploy_error(deploy_steps[stopped].missing_message);
+        return 0;
     }
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
         const DeployStep &step = deploy_steps[i];
-        if (!runs[i])
-            continue;
-        if (!found[i]) {
+        if (actions[i] == STEP_MISSING_SAID) {
             deploy_error(step.missing_message);
-        } else if (!copy_into(step.into_help_folder ? help_folder : driver_folder, names[i])) {
+        } else if (actions[i] == STEP_COPIES &&
+                   !copy_into(step.into_help_folder ? help_folder : driver_folder, names[i])) {
             deploy_error(step.copy_failed_message);
             if (step.required)
                 return 0;

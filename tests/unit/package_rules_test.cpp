@@ -1,4 +1,4 @@
-// The compatibility verdict and deployment's rules for names and paths.
+// The compatibility verdict and deployment's rules for steps, names and paths.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,6 +32,55 @@ TEST(Compatibility, JudgesTheDriverLevelAgainstTheHost) {
         EXPECT_EQ(row.verdict, judge_driver_level(row.driver, row.host))
             << row.driver.major << "." << row.driver.minor << "." << row.driver.build << "."
             << row.driver.revision;
+}
+
+// The kit of a row: the steps whose files it holds ("hdi drc hlp"), and
+// the steps searched so far, in order.
+struct KitProbe {
+    const char *holds;
+    std::string searched;
+};
+
+static bool probe_kit(int step, void *context) {
+    KitProbe *kit = static_cast<KitProbe *>(context);
+    std::string extension = deploy_steps[step].pattern + 2;
+    kit->searched += (kit->searched.empty() ? "" : " ") + extension;
+    return (" " + std::string(kit->holds) + " ").find(" " + extension + " ") != std::string::npos;
+}
+
+TEST(DeploySteps, RequiredFilesAreAllSearchedBeforeAnyCopy) {
+    // Actions: C copies, S skipped, M missing and said, X stops.
+    struct Row {
+        HostRelease release;
+        const char *holds;
+        int stopped;
+        const char *actions;
+        const char *searched;
+    } rows[] = {
+        {ACAD2005, "hdi drc dll hlp cnt", -1, "CCCCC", "hdi drc dll hlp cnt"},
+        {ACAD2004, "hdi drc dll hlp cnt", -1, "CCCCC", "hdi drc dll hlp cnt"},
+        {ACAD2002, "hdi drc dll hlp cnt", -1, "CCSCC", "hdi drc hlp cnt"},
+        {ACAD2002, "hdi drc", -1, "CCSMM", "hdi drc hlp cnt"},
+        {RELEASE_NONE, "hdi drc", -1, "CCSMM", "hdi drc hlp cnt"},
+        {ACAD2007, "hdi drc cnt", 2, "CCXSS", "hdi drc dll"},
+        {ACAD2005, "drc dll hlp cnt", 0, "XSSSS", "hdi"},
+        {ACAD2006, "hdi dll", 1, "CXSSS", "hdi drc"},
+        {ACAD2005, "hdi drc dll cnt", -1, "CCCMC", "hdi drc dll hlp cnt"},
+    };
+    for (const Row &row : rows) {
+        KitProbe kit = {row.holds, ""};
+        StepAction actions[DEPLOY_STEP_COUNT];
+        EXPECT_EQ(row.stopped, plan_deploy_steps(row.release, probe_kit, &kit, actions))
+            << row.holds;
+        std::string got;
+        for (StepAction action : actions)
+            got += "CMXS"[action == STEP_COPIES         ? 0
+                          : action == STEP_MISSING_SAID ? 1
+                          : action == STEP_STOPS        ? 2
+                                                        : 3];
+        EXPECT_EQ(row.actions, got) << row.release << " " << row.holds;
+        EXPECT_EQ(row.searched, kit.searched) << row.release << " " << row.holds;
+    }
 }
 
 TEST(DeploySteps, OnlyTrueExtensionsMatch) {
