@@ -268,8 +268,9 @@ def record(work, drive, action):
     if os.path.exists(status):
         os.remove(status)
     server = server_pid(work)
-    # The server outlives the run: strace is told to let go of it once the
-    # Windows process has ended and the shell has written its exit code.
+    # The server outlives the run: strace is told to let go of it (SIGINT,
+    # which -I2 lets through) once the Windows process has ended and the
+    # shell has written its exit code.
     tracer = subprocess.Popen(
         ["strace", "-I2", "--seccomp-bpf", "-f", "-y", "-xx", "-s", "8192", "-qq", "-o", trace,
          "-e", "trace=" + TRACED, "-p", server, wineharness.WINENV, "run", work, "sh", "-c",
