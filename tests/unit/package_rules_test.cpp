@@ -49,7 +49,7 @@ static bool probe_kit(int step, void *context) {
 }
 
 TEST(DeploySteps, RequiredFilesAreAllSearchedBeforeAnyCopy) {
-    // Actions: C copies, S skipped, M missing and said, X stops.
+    // Actions: S skipped, C copies, M missing and said, X stops.
     struct Row {
         HostRelease release;
         const char *holds;
@@ -74,10 +74,7 @@ TEST(DeploySteps, RequiredFilesAreAllSearchedBeforeAnyCopy) {
             << row.holds;
         std::string got;
         for (StepAction action : actions)
-            got += "CMXS"[action == STEP_COPIES         ? 0
-                          : action == STEP_MISSING_SAID ? 1
-                          : action == STEP_STOPS        ? 2
-                                                        : 3];
+            got += "SCMX"[action];
         EXPECT_EQ(row.actions, got) << row.release << " " << row.holds;
         EXPECT_EQ(row.searched, kit.searched) << row.release << " " << row.holds;
     }
