@@ -8,9 +8,8 @@ import tempfile
 
 import wineprefix
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-WINENV = os.path.join(HERE, "winenv.sh")
-TEST_USER = "kaptest"
+WINENV = wineprefix.WINENV
+TEST_USER = wineprefix.TEST_USER
 
 
 def drive(work):
