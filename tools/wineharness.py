@@ -121,9 +121,10 @@ def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, li
     another process (closed release milliseconds after the start, if given),
     and line (if given) put at the end of the command line
     as it stands, unquoted. Returns the exit code as Windows gives it, standard
-    output, standard error (Unix line ends) and the windows it made. With
-    popen, returns the running process and a function that collects those
-    four once it has ended."""
+    output, standard error (Unix line ends), the windows it made, and how
+    many milliseconds after the start the holds were let go (None if not
+    before the end). With popen, returns the running process and a function
+    that collects those five once it has ended."""
     bin_dir = os.path.join(work, "bin")
     fd, status = tempfile.mkstemp(prefix="conwatch-", suffix=".txt", dir=work)
     os.close(fd)
@@ -149,5 +150,6 @@ def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, li
         os.remove(status)
         code = next((int(line[5:]) for line in lines if line.startswith("exit ")), None)
         windows = [line[7:] for line in lines if line.startswith("window ")]
-        return code, texts[0], texts[1], windows
+        released = next((int(line[9:]) for line in lines if line.startswith("released ")), None)
+        return code, texts[0], texts[1], windows, released
     return (proc, collect) if popen else collect()

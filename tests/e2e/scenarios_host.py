@@ -149,8 +149,8 @@ def lists_what_the_dialog_shows(scenario):
         got = wineharness.run_driver(work, script, "kit", [], program="kapdeploy.exe")
         if got != ["exit 87"]:
             return [f"setting the registry gave {got}"]
-        status, out, err, _ = wineharness.run_watched(work, "kit", "kapdeploy.exe",
-                                                      ["list", "--kit", "K:\\kit"])
+        status, out, err, _, _ = wineharness.run_watched(work, "kit", "kapdeploy.exe",
+                                                         ["list", "--kit", "K:\\kit"])
         wanted = dialog_products(scenario)
         listed = LISTED.findall(out)
         if wanted is None and (status, listed) != (1603, []):

@@ -39,8 +39,9 @@ def registry(work, products):
 def deploy(work, *args, holds=(), code=None, cwd="kit", line=None, release=None):
     """One run from cwd (the kit folder unless told), line (if given) ending
     its command line as it stands; no window, and the exit code if given."""
-    status, out, err, windows = wineharness.run_watched(work, cwd, "kapdeploy.exe", args,
-                                                        holds=holds, line=line, release=release)
+    status, out, err, windows, _ = wineharness.run_watched(work, cwd, "kapdeploy.exe", args,
+                                                           holds=holds, line=line,
+                                                           release=release)
     expect(not windows, f"kapdeploy {' '.join(args)} made windows: {windows}")
     expect(code is None or status == code,
            f"kapdeploy {' '.join(args)}: exit {status}, expected {code}\n{out}{err}")
@@ -289,12 +290,24 @@ def scanned_temporary_file(work, drive):
     written: let go within the second the run waits, the run goes on."""
     registry(work, THREE[:1])
     stale = os.path.join(drive, "A", "drv", "kapvl.hdi.kapnew")
+    install = ("install", "--product", "all", "--language", "English")
     for held_ms, code in ((500, 0), (10000, 1618)):
-        with open(stale, "w") as f:
-            f.write("a copy cut short\n")
-        wineharness.give_to_test_user(drive)
-        _, out, _ = deploy(work, "install", "--product", "all", "--language", "English",
-                           holds=["K:\\A\\drv\\kapvl.hdi.kapnew"], release=held_ms, code=code)
+        for _ in range(5):
+            with open(stale, "w") as f:
+                f.write("a copy cut short\n")
+            wineharness.give_to_test_user(drive)
+            status, out, err, windows, released = wineharness.run_watched(
+                work, "kit", "kapdeploy.exe", install, holds=["K:\\A\\drv\\kapvl.hdi.kapnew"],
+                release=held_ms)
+            # The run waits 0.9 s from its first try. A short hold that was
+            # let go later than that after the start, or not before the run
+            # ended (the holder stalled, as seen in the QEMU guest under
+            # load), is not the case this row is about: it is tried again.
+            if status == code or held_ms > 900 or (released is not None and released <= 900):
+                break
+        expect(not windows, f"kapdeploy made windows: {windows}")
+        expect(status == code, f"held {held_ms} ms (let go after {released} ms): exit {status}, "
+               f"expected {code}\n{out}{err}")
         expect(("installed 5 files" if code == 0 else
                 "try again later: an interrupted run could not be finished") in out, out)
     _, out, _ = deploy(work, "list", code=0)

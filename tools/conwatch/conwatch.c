@@ -8,7 +8,8 @@
  *              as a program using the file would (another process than the
  *              one under test).
  *   release=MS closes the held files MS milliseconds after the program
- *              started, as a scanner lets go of a file it has looked at.
+ *              started, as a scanner lets go of a file it has looked at,
+ *              and writes "released <ms>": when that really happened.
  *   line=TEXT  ends the command line with TEXT as it stands, unquoted, as a
  *              tool's command field passes it (the program splits it).
  * The program inherits our standard handles. The status file gets one line
@@ -126,6 +127,7 @@ int main(int argc, char **argv) {
         if (g_hold_count > 0 && GetTickCount() - started >= release_ms) {
             while (g_hold_count > 0)
                 CloseHandle(g_holds[--g_hold_count]);
+            fprintf(g_status, "released %lu\n", GetTickCount() - started);
         }
         EnumWindows(seen_cb, 0);
         if (g_windows)
