@@ -9,6 +9,8 @@ import struct
 import subprocess
 import tempfile
 
+import wineprefix
+
 CC = "i686-w64-mingw32-gcc"
 WINDRES = "i686-w64-mingw32-windres"
 
@@ -49,8 +51,7 @@ def kept_library_cache():
     h = hashlib.sha256((DLL_SOURCE + VERSION_RC).encode())
     for tool in (CC, WINDRES):
         h.update(subprocess.run([tool, "--version"], stdout=subprocess.PIPE, check=True).stdout)
-    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.path.join(base, "kaphdi-hostlibs", h.hexdigest()[:16])
+    return os.path.join(wineprefix.machine_cache("kaphdi-hostlibs"), h.hexdigest()[:16])
 
 
 def host_library(cache, version):

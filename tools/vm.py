@@ -22,6 +22,7 @@ import tempfile
 import time
 
 import kapfixtures
+import wineprefix
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -83,8 +84,7 @@ def describe(kind, why):
 # The image
 
 def cache_root():
-    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.environ.get("KAP_VM_CACHE") or os.path.join(base, "kaphdi-vm")
+    return os.environ.get("KAP_VM_CACHE") or wineprefix.machine_cache("kaphdi-vm")
 
 
 def image_key():

@@ -21,9 +21,15 @@ TEST_USER = "kaptest"
 SHARED = ("system32", "syswow64")
 
 
-def cache_root():
+def machine_cache(name):
+    """A folder of this machine's cache, where what is made once per
+    machine is kept."""
     base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.environ.get("KAP_WINE_CACHE") or os.path.join(base, "kaphdi-wine")
+    return os.path.join(base, name)
+
+
+def cache_root():
+    return os.environ.get("KAP_WINE_CACHE") or machine_cache("kaphdi-wine")
 
 
 def recipe_key():

@@ -137,9 +137,13 @@ def steps_of(trace, work, drive):
     return steps
 
 
+def in_slot(name, slot):
+    """A product's folder or key in the slot's copy: A, then A1, A2, ..."""
+    return f"{name}{slot}" if slot else name
+
+
 def slot_folder(drive, product, slot):
-    """A product's folder in the slot's copy: A, then A1, A2, ..."""
-    return os.path.join(drive, product + (str(slot) if slot else ""))
+    return os.path.join(drive, in_slot(product, slot))
 
 
 def folders_now(drive, slot=0):
@@ -205,10 +209,10 @@ def replay(before, steps, honour_flushes=True):
     return points, {p: bytes(files[i][0]) for p, i in names.items()}
 
 
-def lay_out(drive, states, owner):
+def lay_out(drive, states, pad, owner):
     """Makes the products' folders of slot n hold exactly states[n] (its
-    paths named as in the first copy)."""
-    for slot, state in enumerate(states):
+    paths named as in the first copy), and those of the slots left over pad."""
+    for slot, state in enumerate(states + [pad] * (SLOTS - len(states))):
         for p in PRODUCTS:
             for sub in ("drv", "help"):
                 top = os.path.join(slot_folder(drive, p, slot), sub)
@@ -230,7 +234,7 @@ def make_slots(work, drive):
             if not os.path.isdir(slot_folder(drive, p, slot)):
                 shutil.copytree(os.path.join(drive, p), slot_folder(drive, p, slot))
     wineharness.give_to_test_user(drive)
-    registry(work, [(key + (f"S{slot}" if slot else ""), name, loc + (str(slot) if slot else ""))
+    registry(work, [(in_slot(key, slot), name, in_slot(loc, slot))
                     for slot in range(SLOTS) for key, name, loc in THREE])
 
 
@@ -303,7 +307,7 @@ def first_judgements(work, drive, batch, old, new, pad, owner):
     """Lays out each (state, committed) of batch in a slot of its own (the
     rest hold pad), runs detect once, and returns per state its problems and
     the folders that detect left."""
-    lay_out(drive, [state for state, _ in batch] + [pad] * (SLOTS - len(batch)), owner)
+    lay_out(drive, [state for state, _ in batch], pad, owner)
     kapdeploy(work, "detect", *SELECT)
     judged = []
     for slot, (_, committed) in enumerate(batch):
@@ -326,7 +330,7 @@ def settle(work, drive, lefts, pad, owner):
     done = f"Kap HDI driver installed (English) in {3 * SLOTS} products\n"
     for i in range(0, len(lefts), SLOTS):
         batch = lefts[i:i + SLOTS]
-        lay_out(drive, [now for _, now in batch] + [pad] * (SLOTS - len(batch)), owner)
+        lay_out(drive, [now for _, now in batch], pad, owner)
         which = ", ".join(label for label, _ in batch)
         status, out = kapdeploy(work, "install", *SELECT)
         if status != 0:
