@@ -9,13 +9,15 @@
 const char deploy_usage[] =
     "usage: kapdeploy list [--kit DIR]\n"
     "       kapdeploy install --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE] "
-    "[--dry-run]\n"
+    "[--dry-run] [--allow-downgrade]\n"
     "       kapdeploy detect --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE]\n"
-    "       kapdeploy remove --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE] "
+    "       kapdeploy remove --product NAME|KEY|all [--language FOLDER] [--kit DIR] [--log FILE] "
     "[--dry-run]\n"
     "       kapdeploy --help | --version\n"
     "The kit is the current folder unless --kit names it, as for the installer; a start-up\n"
-    "script runs in C:\\Windows\\System32, so give --kit there.\n";
+    "script runs in C:\\Windows\\System32, so give --kit there. remove takes the build that\n"
+    "install recorded in the product away without the kit; --language and the kit serve only\n"
+    "products installed without a record.\n";
 
 const char deploy_exit_codes[] =
     "exit codes:\n"
@@ -37,7 +39,7 @@ static const ActionName action_names[] = {
 };
 
 // The options each sub-command takes, as letters: p product, l language,
-// k kit, g log, d dry run.
+// k kit, g log, d dry run, a allow a downgrade.
 static const char *allowed_options(DeployAction action) {
     switch (action) {
     case ACTION_LIST:
@@ -45,6 +47,7 @@ static const char *allowed_options(DeployAction action) {
     case ACTION_DETECT:
         return "plkg";
     case ACTION_INSTALL:
+        return "plkgda";
     case ACTION_REMOVE:
         return "plkgd";
     case ACTION_HELP:
@@ -60,7 +63,8 @@ struct OptionName {
 };
 
 static const OptionName option_names[] = {
-    {"--product", 'p'}, {"--language", 'l'}, {"--kit", 'k'}, {"--log", 'g'}, {"--dry-run", 'd'},
+    {"--product", 'p'},  {"--language", 'l'}, {"--kit", 'k'},
+    {"--log", 'g'},      {"--dry-run", 'd'},  {"--allow-downgrade", 'a'},
 };
 
 static const char *language_folder_named(const char *name) {
@@ -98,7 +102,7 @@ static const char *store_option(char letter, const char *value, DeployCommand *c
 
 const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) {
     *command =
-        DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false, nullptr, nullptr};
+        DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false, false, nullptr, nullptr};
     if (argc < 2)
         return "no sub-command";
     const ActionName *found = nullptr;
@@ -121,8 +125,8 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
         }
         if (letter == 0 || strchr(allowed, letter) == nullptr)
             return "unknown option for this sub-command";
-        if (letter == 'd') {
-            command->dry_run = true;
+        if (letter == 'd' || letter == 'a') {
+            (letter == 'd' ? command->dry_run : command->allow_downgrade) = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -135,8 +139,11 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
         command->culprit_option = nullptr;
     }
     command->culprit = nullptr;
-    if (strchr(allowed, 'p') != nullptr &&
-        (command->product == nullptr || command->language == nullptr))
+    if (strchr(allowed, 'p') != nullptr && command->product == nullptr)
+        return command->action == ACTION_REMOVE ? "--product is required"
+                                                : "--product and --language are required";
+    if (command->action != ACTION_REMOVE && strchr(allowed, 'l') != nullptr &&
+        command->language == nullptr)
         return "--product and --language are required";
     return nullptr;
 }

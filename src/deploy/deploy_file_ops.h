@@ -42,6 +42,10 @@ bool flush_file(const char *path, DWORD *error);
 // disk.
 bool flush_folder(const char *folder, DWORD *error);
 
+// Writes the bytes to a new file of ours and flushes them; a file that
+// could not be written whole is deleted.
+bool write_flushed(const char *path, const char *text, size_t size, DWORD *error);
+
 // The product's journal in its driver folder, with a suffix ("" for none).
 void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *suffix);
 

@@ -94,7 +94,7 @@ static bool parse_entries(const char *bytes, size_t size, Journal *journal) {
     char *line = text + strlen(journal_mark);
     while (*line != '\0') {
         char *next = strchr(line, '\n');
-        if (next == nullptr || journal->count == DEPLOY_STEP_COUNT)
+        if (next == nullptr || journal->count == JOURNAL_MOST_ENTRIES)
             return false;
         *next = '\0';
         if (!parse_entry(line, &journal->entries[journal->count]))

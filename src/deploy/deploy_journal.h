@@ -19,8 +19,12 @@ struct JournalEntry {
     char name[PATH_BUFFER_SIZE];
 };
 
+// A change replaces a build's files and its record, and deletes the files
+// of the build it replaces.
+enum { JOURNAL_MOST_ENTRIES = 2 * DEPLOY_STEP_COUNT + 1 };
+
 struct Journal {
-    JournalEntry entries[DEPLOY_STEP_COUNT];
+    JournalEntry entries[JOURNAL_MOST_ENTRIES];
     int count;
 };
 
@@ -33,7 +37,7 @@ enum JournalState {
 };
 
 // The most bytes a journal of this program takes.
-enum { JOURNAL_MOST_BYTES = (DEPLOY_STEP_COUNT + 2) * (PATH_BUFFER_SIZE + 16) };
+enum { JOURNAL_MOST_BYTES = (JOURNAL_MOST_ENTRIES + 2) * (PATH_BUFFER_SIZE + 16) };
 
 // The journal's file name in the driver folder, and the suffixes of the
 // new copies and of the old files kept until the change is complete.

@@ -8,13 +8,16 @@
 ProductOutcome check_readable(const DeploySet &set, char *reason) {
     for (int i = 0; i < set.count; ++i) {
         const DeployFile &file = set.files[i];
-        HANDLE source = CreateFileA(file.source, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+        HANDLE source = file.source[0] == '\0'
+                            ? nullptr
+                            : CreateFileA(file.source, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
         if (source == INVALID_HANDLE_VALUE) {
             tell_error(reason, "could not read the kit's", file.source, GetLastError());
             return OUTCOME_FAILED;
         }
-        CloseHandle(source);
+        if (source != nullptr)
+            CloseHandle(source);
         if (file.state != TARGET_UNREADABLE)
             continue;
         bool in_use = in_use_error(file.error);
