@@ -51,7 +51,7 @@ static void fill_journal(const DeploySet &set, Journal *journal) {
     journal->count = set.count;
     for (int i = 0; i < set.count; ++i) {
         journal->entries[i].op = set.files[i].dropped ? JOURNAL_DELETE : JOURNAL_REPLACE;
-        journal->entries[i].in_help_folder = set.files[i].in_help_folder;
+        journal->entries[i].folder = set.files[i].folder;
         concat_bounded(journal->entries[i].name, PATH_BUFFER_SIZE, set.files[i].name);
     }
 }
@@ -113,14 +113,12 @@ static bool drop_suffixed(const DeploySet &set, const char *suffix, char *reason
 
 // The folders the set writes in, each flushed once.
 static bool flush_folders(const DeploySet &set, const ProductRecord &product, char *reason) {
-    bool help = false;
-    for (int i = 0; i < set.count; ++i)
-        help = help || set.files[i].in_help_folder;
-    for (int h = 0; h <= (help ? 1 : 0); ++h) {
+    for (int f = 0; f < FOLDER_COUNT; ++f) {
+        const ProductFolder folder = static_cast<ProductFolder>(f);
         DWORD error;
-        if (!flush_folder(folder_of(product, h == 1), &error)) {
+        if (writes_in(set, folder) && !flush_folder(folder_of(product, folder), &error)) {
             tell_error(reason, "could not write to the disk the names in",
-                       folder_of(product, h == 1), error);
+                       folder_of(product, folder), error);
             return false;
         }
     }
@@ -215,7 +213,7 @@ static ProductOutcome commit(const DeploySet &set, const ProductRecord &product,
     DWORD error = ERROR_SUCCESS;
     char record_copy[MAX_PATH];
     if (record != nullptr) {
-        product_file_path(record_copy, product.driver_folder, record_name, new_suffix);
+        product_file_path(record_copy, product.location, record_name, new_suffix);
         if (!write_flushed(record_copy, record, record_len, &error)) {
             tell_error(reason, "could not write", record_copy, error);
             return failed_with(error);
@@ -263,19 +261,20 @@ static void name_kept(char *kept, const char *target, const char *why) {
     snprintf(kept + len, REASON_SIZE - len, "; kept %s: %s", target, why);
 }
 
-static const char changed_words[] = "it was changed since it was installed";
+// The recorded digest is the kit file's when it was installed.
+static const char differs_words[] = "it differs from the kit's file";
 
 // A file of the product's that the change may drop, where it still has the
 // recorded digest.
 static DeployFile recorded_file(const ProductRecord &product, const BuildFile &file) {
     DeployFile f;
     f.source[0] = '\0';
-    f.in_help_folder = file.in_help_folder;
+    f.folder = file.in_help_folder ? FOLDER_HELP : FOLDER_DRV;
     f.source_read_only = false;
     f.dropped = true;
     concat_bounded(f.name, PATH_BUFFER_SIZE, file.name);
     concat_bounded(f.digest, DIGEST_TEXT_SIZE, file.digest);
-    if (!product_file_path(f.target, folder_of(product, file.in_help_folder), file.name, ""))
+    if (!product_file_path(f.target, folder_of(product, f.folder), file.name, ""))
         f.target[0] = '\0';
     f.state = TARGET_ABSENT;
     f.error = ERROR_SUCCESS;
@@ -302,7 +301,7 @@ static void add_recorded_files(DeploySet *change, const BuildRecord &recorded,
         compare_set(&one);
         file = one.files[0];
         if (file.state == TARGET_DIFFERS)
-            name_kept(kept, file.target, changed_words);
+            name_kept(kept, file.target, differs_words);
         if (file.state == TARGET_SAME || file.state == TARGET_UNREADABLE)
             ++change->count;
     }
@@ -313,7 +312,8 @@ static void add_record_file(DeploySet *change, const ProductRecord &product, boo
     DeployFile &file = change->files[change->count++];
     file = recorded_file(product, BuildFile{false, "", ""});
     concat_bounded(file.name, PATH_BUFFER_SIZE, record_name);
-    product_file_path(file.target, product.driver_folder, record_name, "");
+    file.folder = FOLDER_LOCATION;
+    product_file_path(file.target, product.location, record_name, "");
     file.dropped = dropped;
     file.state = exists(file.target) ? TARGET_DIFFERS : TARGET_ABSENT;
 }
@@ -376,8 +376,7 @@ static ProductOutcome remove_same(const DeploySet &set, const ProductRecord &pro
             ours.files[ours.count] = file;
             ours.files[ours.count++].dropped = true;
         } else if (file.state == TARGET_DIFFERS) {
-            name_kept(kept, file.target,
-                      drop_record ? changed_words : "it differs from the kit's file");
+            name_kept(kept, file.target, differs_words);
         }
     }
     int removed = ours.count;
@@ -397,8 +396,7 @@ static ProductOutcome remove_same(const DeploySet &set, const ProductRecord &pro
     }
     ProductOutcome outcome = commit(ours, product, nullptr, 0, reason);
     if (outcome == OUTCOME_DONE)
-        snprintf(reason, REASON_SIZE, "removed %d files%s%s", removed,
-                 drop_record ? " and the install record" : "", kept);
+        snprintf(reason, REASON_SIZE, "removed %d files%s", removed, kept);
     return outcome;
 }
 

@@ -9,8 +9,10 @@
 #include "deploy_checks.h"
 #include "deploy_log.h"
 
-const char *folder_of(const ProductRecord &product, bool help) {
-    return help ? product.help_folder : product.driver_folder;
+const char *folder_of(const ProductRecord &product, ProductFolder folder) {
+    return folder == FOLDER_HELP       ? product.help_folder
+           : folder == FOLDER_LOCATION ? product.location
+                                       : product.driver_folder;
 }
 
 bool exists(const char *path) {

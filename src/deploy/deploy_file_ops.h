@@ -4,7 +4,7 @@
 #include "../control/platform.h"
 #include "deploy_journal.h"
 
-const char *folder_of(const ProductRecord &product, bool help);
+const char *folder_of(const ProductRecord &product, ProductFolder folder);
 
 bool exists(const char *path);
 

@@ -84,7 +84,8 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
                      step.pattern);
             add_note(set, words, matches.names[i]);
         }
-        const char *folder = folder_of(product, step.into_help_folder);
+        const ProductFolder where = step.into_help_folder ? FOLDER_HELP : FOLDER_DRV;
+        const char *folder = folder_of(product, where);
         bool missing = actions[i] == STEP_MISSING_SAID;
         DWORD attributes =
             step.required || missing ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesA(folder);
@@ -96,7 +97,7 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
             continue;
         }
         DeployFile &file = set->files[set->count];
-        file.in_help_folder = step.into_help_folder;
+        file.folder = where;
         file.source_read_only = (matches.attributes[i] & FILE_ATTRIBUTE_READONLY) != 0;
         file.dropped = false;
         file.digest[0] = '\0';
@@ -112,6 +113,14 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
         ++set->count;
     }
     return true;
+}
+
+bool writes_in(const DeploySet &set, ProductFolder folder) {
+    for (int i = 0; i < set.count; ++i) {
+        if (set.files[i].folder == folder)
+            return true;
+    }
+    return false;
 }
 
 // Whether the target holds the source's bytes (opened first: a missing one
@@ -180,7 +189,7 @@ bool identify_build(DeploySet *set, const FourPartVersion &level, BuildRecord *b
             return false;
         }
         bytes += size;
-        kept.in_help_folder = file.in_help_folder;
+        kept.in_help_folder = file.folder == FOLDER_HELP;
         concat_bounded(kept.name, PATH_BUFFER_SIZE, file.name);
         concat_bounded(kept.digest, DIGEST_TEXT_SIZE, file.digest);
     }
@@ -201,7 +210,7 @@ bool identify_build(DeploySet *set, const FourPartVersion &level, BuildRecord *b
 
 RecordState read_record(const ProductRecord &product, BuildRecord *record, char *reason) {
     char path[MAX_PATH];
-    if (!product_file_path(path, product.driver_folder, record_name, ""))
+    if (!product_file_path(path, product.location, record_name, ""))
         return RECORD_NONE;
     DWORD error;
     HANDLE file = open_own(path, GENERIC_READ, OPEN_EXISTING, 0, &error);

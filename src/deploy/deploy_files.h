@@ -20,7 +20,7 @@ struct DeployFile {
     char source[PATH_BUFFER_SIZE]; // in the package folder; "" for a file with no kit file
     char target[PATH_BUFFER_SIZE]; // in the driver or help folder
     char name[PATH_BUFFER_SIZE];
-    bool in_help_folder;
+    ProductFolder folder;
     bool source_read_only;
     bool dropped;                  // deleted by the change, not replaced
     char digest[DIGEST_TEXT_SIZE]; // the kit file's, or the recorded one for a file with no source
@@ -63,6 +63,9 @@ enum RecordState { RECORD_NONE, RECORD_OURS, RECORD_FOREIGN };
 // reason (a file of that name this program did not write, or one it cannot
 // read).
 RecordState read_record(const ProductRecord &product, BuildRecord *record, char *reason);
+
+// Whether a file of the set goes in that folder.
+bool writes_in(const DeploySet &set, ProductFolder folder);
 
 // What the change checks after compare_set and before it writes anything,
 // the dry run too: every kit file and every target there can be read

@@ -215,16 +215,22 @@ static std::string ended(const std::string &body, int count) {
 }
 
 TEST(DeployJournal, OnlyAWholeJournalOfOurOwnCommits) {
-    Journal journal = {{{JOURNAL_REPLACE, false, "kapvl.hdi"}, {JOURNAL_DELETE, true, "k l.hlp"}},
-                       2};
+    Journal journal = {{{JOURNAL_REPLACE, FOLDER_DRV, "kapvl.hdi"},
+                        {JOURNAL_DELETE, FOLDER_HELP, "k l.hlp"},
+                        {JOURNAL_REPLACE, FOLDER_LOCATION, "kapdeploy.record"}},
+                       3};
     const std::string whole = journal_text(journal);
-    ASSERT_EQ(ended("kapdeploy journal 1\nreplace drv kapvl.hdi\ndelete help k l.hlp\n", 2), whole);
+    ASSERT_EQ(ended("kapdeploy journal 1\nreplace drv kapvl.hdi\ndelete help k l.hlp\n"
+                    "replace location kapdeploy.record\n",
+                    3),
+              whole);
     Journal back;
     ASSERT_EQ(JOURNAL_WHOLE, read_journal(whole.data(), whole.size(), &back));
-    ASSERT_EQ(2, back.count);
+    ASSERT_EQ(3, back.count);
     EXPECT_EQ(JOURNAL_DELETE, back.entries[1].op);
-    EXPECT_TRUE(back.entries[1].in_help_folder);
+    EXPECT_EQ(FOLDER_HELP, back.entries[1].folder);
     EXPECT_STREQ("k l.hlp", back.entries[1].name);
+    EXPECT_EQ(FOLDER_LOCATION, back.entries[2].folder);
     std::string too_many = "kapdeploy journal 1\n";
     for (int i = 0; i <= JOURNAL_MOST_ENTRIES; ++i)
         too_many += "replace drv f" + std::to_string(i) + "\n";
