@@ -150,7 +150,7 @@ static ProductOutcome install_build(const DeployCommand &command, const DeployPr
     }
     ProductOutcome outcome =
         install_set(set, product.record, build, recorded, command.dry_run, reason);
-    if (outcome == OUTCOME_DONE)
+    if (outcome == OUTCOME_DONE && recorded != nullptr)
         change_words(reason, change, *recorded);
     return outcome;
 }
