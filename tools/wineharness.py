@@ -2,6 +2,7 @@
 The work dir holds the prefix, copies of the build's programs (bin/), and the
 folder that Wine sees as drive K: (k/), where hosts and kits are built."""
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -10,6 +11,10 @@ import wineprefix
 
 WINENV = wineprefix.WINENV
 TEST_USER = wineprefix.TEST_USER
+# The dialog driver's actions, read from its own table: a name that ends in
+# ":" is followed by its argument, which the driver itself checks.
+with open(os.path.join(os.path.dirname(WINENV), "dlgdriver", "actions.c")) as f:
+    ACTION_NAMES = re.findall(r'\{"([a-z]+:?)", ACT_\w+\}', f.read())
 
 
 def drive(work):
@@ -79,6 +84,13 @@ def clear_drive(work):
 # Wine runs from the work dir, which the test user can always reach: the
 # caller's folder may lie under one closed to it (a clone in a mktemp -d
 # folder), and Wine then says on standard error that it starts elsewhere.
+
+def is_action(line):
+    """Whether a line of a scenario's steps is an action for the dialog
+    driver rather than a line of the transcript it expects."""
+    return any(line.startswith(name) if name.endswith(":") else line == name
+               for name in ACTION_NAMES)
+
 
 def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiInstaller.exe"):
     """Applies the setup script (None: none), starts the program in cwd (a
