@@ -81,16 +81,16 @@ def clear_drive(work):
             os.remove(p)
 
 
-# Wine runs from the work dir, which the test user can always reach: the
-# caller's folder may lie under one closed to it (a clone in a mktemp -d
-# folder), and Wine then says on standard error that it starts elsewhere.
-
 def is_action(line):
     """Whether a line of a scenario's steps is an action for the dialog
     driver rather than a line of the transcript it expects."""
     return any(line.startswith(name) if name.endswith(":") else line == name
                for name in ACTION_NAMES)
 
+
+# Wine runs from the work dir, which the test user can always reach: the
+# caller's folder may lie under one closed to it (a clone in a mktemp -d
+# folder), and Wine then says on standard error that it starts elsewhere.
 
 def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiInstaller.exe"):
     """Applies the setup script (None: none), starts the program in cwd (a
