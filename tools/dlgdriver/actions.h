@@ -1,5 +1,5 @@
-/* The actions of the command line, each parsed once before the program
- * under test starts. */
+/* The actions of the command line and their one parser: all are checked
+ * before the program under test starts, then taken one by one. */
 #pragma once
 
 enum action_kind {
