@@ -12,7 +12,8 @@ NATIVE_DIR := build/native
 PORTABLE   := $(shell cat src/portable_sources.txt src/kit/kit_sources.txt src/deploy/deploy_sources.txt)
 SOURCES    := $(shell find src -name '*.cpp' | sort)
 POSIX_ONLY := $(filter %_posix.cpp,$(SOURCES))
-TOOLS_C    := $(sort $(wildcard tools/dlgdriver/*.c tools/conwatch/*.c tests/win32/*.c))
+TOOLS_C    := $(sort $(wildcard tools/dlgdriver/*.c tools/conwatch/*.c tools/shared/*.c \
+                tests/win32/*.c))
 FUZZ_SECONDS ?= 20
 
 .PHONY: all exe dlgdriver kapkit kapdeploy native setup check demo release lint fuzz bench clean
@@ -59,9 +60,11 @@ lint: exe native
 	@clang-tidy -p $(NATIVE_DIR) --quiet $(PORTABLE) $(POSIX_ONLY) \
 	  >build/tidy-native.log 2>&1 || { grep -v 'warnings generated' build/tidy-native.log; exit 1; }
 	@cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability \
-	  --std=c++17 -I src -I src/ui src tools/dlgdriver tools/conwatch tests/win32
+	  --std=c++17 -I src -I src/ui -I tools/shared src tools/dlgdriver tools/conwatch tools/shared \
+	  tests/win32
 	@clang-format --dry-run --Werror $(SOURCES) $(TOOLS_C) \
-	  $(wildcard src/*/*.h tools/dlgdriver/*.h tests/win32/*.h tests/unit/*.cpp tests/fuzz/*.cpp)
+	  $(wildcard src/*/*.h tools/dlgdriver/*.h tools/shared/*.h tests/win32/*.h tests/unit/*.cpp \
+	    tests/fuzz/*.cpp)
 	@flake8 tests tools bench
 	@echo "lint: clang-tidy, cppcheck, clang-format and flake8 found nothing"
 

@@ -12,7 +12,6 @@ runs happen in the QEMU guest.
     python3 bench/deploy.py --quick           one repetition: only that it runs"""
 import os
 import shutil
-import statistics
 import subprocess
 import sys
 import time
@@ -20,6 +19,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import kapfixtures  # noqa: E402
+import medians  # noqa: E402
 import vm  # noqa: E402
 import wineharness  # noqa: E402
 
@@ -106,17 +106,11 @@ def main(args):
         prepare(drive)
         for cmd in cases.values():
             timed(drive, cmd)
-        runs = {name: [] for name in cases}
-        order = list(cases)
-        for rep in range(reps):
-            for name in (order if rep % 2 == 0 else order[::-1]):
-                runs[name].append(timed(drive, cases[name]))
+        runs = medians.in_turns(cases, reps, lambda cmd: timed(drive, cmd))
     finally:
         wineharness.stop(WORK)
-    med = {name: statistics.median(times) for name, times in runs.items()}
     print(f"{PRODUCTS} products, {5 * PRODUCTS} files; medians of {reps} runs")
-    for name, times in runs.items():
-        print(f"{name}: median {med[name]:.0f} ms ({', '.join(f'{t:.0f}' for t in times)})")
+    med = medians.printed(runs, 0)
     ratio = med["kapdeploy install --product all"] / med["cmd /c copy.bat"]
     print(f"kapdeploy / copy: {ratio:.2f} (goal <= 1.5)")
     return 0

@@ -14,7 +14,6 @@ wall time of the whole process, start-up included. Medians are reported.
 
 The kapkit program is KAPKIT, or else KAP_NATIVE_DIR/kapkit (build/native)."""
 import os
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -23,6 +22,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import kapfixtures  # noqa: E402
+import medians  # noqa: E402
 
 NATIVE = os.environ.get("KAP_NATIVE_DIR", os.path.join(ROOT, "build", "native"))
 KAPKIT = os.environ.get("KAPKIT", os.path.join(NATIVE, "kapkit"))
@@ -53,17 +53,11 @@ def measure(files, reps):
         status = subprocess.run(cases["kapkit check"], stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL).returncode
         assert status == 0, f"kapkit finds errors in the {count}-file kit ({status})"
-        runs = {name: [] for name in cases}
         for cmd in cases.values():
             wall_ms(cmd)
-        order = list(cases)
-        for rep in range(reps):
-            for name in (order if rep % 2 == 0 else order[::-1]):
-                runs[name].append(wall_ms(cases[name]))
-    med = {name: statistics.median(times) for name, times in runs.items()}
+        runs = medians.in_turns(cases, reps, wall_ms)
     print(f"{count} files in {folders} release folders; medians of {reps} runs")
-    for name, times in runs.items():
-        print(f"  {name}: median {med[name]:.2f} ms ({', '.join(f'{t:.2f}' for t in times)})")
+    med = medians.printed(runs, 2, indent="  ")
     ratio = med["kapkit check"] / med["find -type f"]
     print(f"  kapkit / find: {ratio:.2f} (goal <= 2)")
     return ratio

@@ -15,13 +15,13 @@ runs no 32-bit code (or KAP_E2E_VM=1), the runs happen in the QEMU guest.
     python3 bench/startup.py [repetitions]      (default 11; after make exe)
     python3 bench/startup.py --quick            one repetition: only that it runs"""
 import os
-import statistics
 import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import kapfixtures  # noqa: E402
+import medians  # noqa: E402
 import vm  # noqa: E402
 import wineharness  # noqa: E402
 
@@ -54,18 +54,14 @@ def measure(reps, many):
         setups = {"minimal": (registered(0), "bench_minimal.exe", ["ok", "ok"]),
                   "1 product": (registered(1), "KapHdiInstaller.exe", ["cancel"]),
                   f"{many:,} products": (registered(many), "KapHdiInstaller.exe", ["cancel"])}
-        runs = {name: [] for name in setups}
-        order = list(setups)
-        for rep in range(reps):
-            for name in order[rep % 3:] + order[:rep % 3]:  # no case always runs first
-                runs[name].append(first_window_ms(*setups[name]))
+        runs = medians.in_turns(setups, reps, lambda setup: first_window_ms(*setup))
     finally:
         wineharness.stop(WORK)
     return runs
 
 
 def report(runs, reps):
-    med = {k: statistics.median(v) for k, v in runs.items()}
+    med = medians.of(runs)
     many = list(runs)[2]
     size_installer = os.path.getsize(os.path.join(WIN32, "KapHdiInstaller.exe"))
     size_minimal = os.path.getsize(os.path.join(WIN32, "bench_minimal.exe"))

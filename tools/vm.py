@@ -29,7 +29,7 @@ ROOT = os.path.dirname(HERE)
 BUILD_IMAGE = os.path.join(HERE, "vm", "build-image.sh")
 GUEST_INIT = os.path.join(HERE, "vm", "guest-init.sh")
 # What the image is made from: a change to any of these makes a new image.
-RECIPE = [BUILD_IMAGE, os.path.join(HERE, "winenv.sh")]
+RECIPE = [BUILD_IMAGE, os.path.join(HERE, "winenv.sh"), os.path.join(HERE, "test-user")]
 GUEST_WORK = "/var/lib/kapvm/work"  # where the image keeps its Wine prefix
 GUEST_X = "/kapx"
 GUEST_WIN32 = GUEST_X + "/win32"        # the build's Windows programs

@@ -2,6 +2,7 @@
 The work dir holds the prefix, copies of the build's programs (bin/), and the
 folder that Wine sees as drive K: (k/), where hosts and kits are built."""
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -10,6 +11,10 @@ import wineprefix
 
 WINENV = wineprefix.WINENV
 TEST_USER = wineprefix.TEST_USER
+# The dialog driver's actions, read from its own table: a name that ends in
+# ":" is followed by its argument, which the driver itself checks.
+with open(os.path.join(os.path.dirname(WINENV), "dlgdriver", "actions.c")) as f:
+    ACTION_NAMES = re.findall(r'\{"([a-z]+:?)", ACT_\w+\}', f.read())
 
 
 def drive(work):
@@ -76,6 +81,13 @@ def clear_drive(work):
             os.remove(p)
 
 
+def is_action(line):
+    """Whether a line of a scenario's steps is an action for the dialog
+    driver rather than a line of the transcript it expects."""
+    return any(line.startswith(name) if name.endswith(":") else line == name
+               for name in ACTION_NAMES)
+
+
 # Wine runs from the work dir, which the test user can always reach: the
 # caller's folder may lie under one closed to it (a clone in a mktemp -d
 # folder), and Wine then says on standard error that it starts elsewhere.
@@ -99,19 +111,37 @@ def run_driver(work, setup_script, cwd, actions, timeout=240, program="KapHdiIns
     return out.stdout.decode("latin-1").replace("\r", "").strip("\n").split("\n")
 
 
+def captured(cmd, **popen_args):
+    """Starts cmd with no standard input and its standard output and error
+    going to files: a Wine service that the run starts keeps a pipe open.
+    Returns the process and a function that waits for its end (killing it
+    after timeout seconds) and gives its exit status and both texts, with
+    Unix line ends."""
+    out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
+    proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=out, stderr=err, **popen_args)
+
+    def ended(timeout):
+        with out, err:
+            try:
+                status = proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+                raise
+            texts = []
+            for f in (out, err):
+                f.seek(0)
+                texts.append(f.read().decode("latin-1").replace("\r\n", "\n"))
+        return status, texts[0], texts[1]
+    return proc, ended
+
+
 def run_console(work, program, args, timeout=120):
     """Runs a console program of bin/ under Wine; returns its exit status,
-    standard output and standard error, with Unix line ends. The output goes
-    through files: a Wine service that the run starts keeps a pipe open."""
+    standard output and standard error, with Unix line ends."""
     cmd = [WINENV, "run", work, "wine", os.path.join(work, "bin", program)] + list(args)
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        status = subprocess.run(cmd, cwd=work, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                timeout=timeout).returncode
-        texts = []
-        for f in (out, err):
-            f.seek(0)
-            texts.append(f.read().decode("latin-1").replace("\r\n", "\n"))
-    return status, texts[0], texts[1]
+    _, ended = captured(cmd, cwd=work)
+    return ended(timeout)
 
 
 def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, line=None,
@@ -134,22 +164,15 @@ def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, li
     cmd += ["hold=" + h for h in holds] + ([] if line is None else ["line=" + line])
     cmd += [] if release is None else [f"release={release}"]
     cmd += ["--", winpath(work, os.path.join(bin_dir, program))]
-    out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
-    proc = subprocess.Popen(cmd + list(args), cwd=work, stdin=subprocess.DEVNULL, stdout=out,
-                            stderr=err)
+    proc, ended = captured(cmd + list(args), cwd=work)
 
     def collect():
-        proc.wait(timeout=timeout)
-        texts = []
-        for f in (out, err):
-            f.seek(0)
-            texts.append(f.read().decode("latin-1").replace("\r\n", "\n"))
-            f.close()
+        _, out, err = ended(timeout)
         with open(status, encoding="latin-1") as f:
             lines = f.read().splitlines()
         os.remove(status)
         code = next((int(line[5:]) for line in lines if line.startswith("exit ")), None)
         windows = [line[7:] for line in lines if line.startswith("window ")]
         released = next((int(line[9:]) for line in lines if line.startswith("released ")), None)
-        return code, texts[0], texts[1], windows, released
+        return code, out, err, windows, released
     return (proc, collect) if popen else collect()

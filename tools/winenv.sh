@@ -6,13 +6,18 @@
 #   winenv.sh run   <workdir> <cmd...>   run cmd (e.g. wine x.exe) in that setup
 #   winenv.sh stop  <workdir>            stop the prefix's wineserver and Xvfb
 #
-# As root, Wine runs as the unprivileged user kaptest: as root, Wine ignores
-# read-only attributes, so tests about them could not fail. The work dir is
-# created and handed to that user here; files Wine must read go inside it.
+# As root, Wine runs as the unprivileged user named in tools/test-user: as
+# root, Wine ignores read-only attributes, so tests about them could not
+# fail. The work dir is created and handed to that user here; files Wine
+# must read go inside it.
 # Files: <workdir>/prefix, <workdir>/display, <workdir>/xvfb.pid, xvfb.log.
 set -eu
 
-TEST_USER=kaptest
+# The shell's own read: every run passes here (see as_user).
+case $0 in
+  */*) read -r TEST_USER <"${0%/*}/test-user" ;;
+  *) read -r TEST_USER <test-user ;;
+esac
 
 usage() {
   echo "usage: $0 start|stop <workdir> | $0 run <workdir> <command...>" >&2

@@ -15,7 +15,8 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINENV = os.path.join(HERE, "winenv.sh")
-TEST_USER = "kaptest"
+with open(os.path.join(HERE, "test-user")) as f:
+    TEST_USER = f.read().strip()  # the user Wine runs as when the tests run as root
 # Files that Wine only reads: each copy links them instead of copying them,
 # and they are kept read-only so that no copy can write through a link.
 SHARED = ("system32", "syswow64")

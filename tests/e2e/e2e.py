@@ -47,7 +47,6 @@ LANES = [WORK] + [os.path.join(WORK, f"lane{n}")
 WIN32 = os.environ.get("KAP_WIN32_DIR", os.path.join(ROOT, "build", "win32"))
 LIBCACHE = os.environ.get("KAP_E2E_LIBCACHE") or kapfixtures.kept_library_cache()
 MODE_FILE = os.path.join(WORK, "mode")
-ACTION = re.compile(r"^(ok|cancel|esc|enter|close|(select|dblclick):\d+|shot:.*)$")
 
 
 def snapshot(top):
@@ -75,7 +74,7 @@ def split_steps(steps):
     actions, lines = [], []
     for step in steps:
         for line in step.strip("\n").split("\n"):
-            (actions if ACTION.match(line) else lines).append(line)
+            (actions if wineharness.is_action(line) else lines).append(line)
     return actions, lines
 
 

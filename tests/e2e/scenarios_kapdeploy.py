@@ -124,7 +124,7 @@ def three_products(work, drive):
     expect(log.count(": installed 5 files") + log.count(": installed 4 files") == 3 and
            log.endswith("exit code 0\n"), log)
     # A ticket's questions: which PC, which account, which kit, which files.
-    who = f"kapdeploy 1.0.0.0 on {socket.gethostname().upper()[:15]} as kaptest: "
+    who = f"kapdeploy 1.0.0.0 on {socket.gethostname().upper()[:15]} as {wineharness.TEST_USER}: "
     expect(who in log and "--log" in log and "\nkit K:\\kit (the current folder)\n" in
            re.sub(STAMP, "", log), log)
     for host, release in RELEASES.items():

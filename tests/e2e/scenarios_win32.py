@@ -6,7 +6,6 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 
 import wineharness
 import wineprefix
@@ -44,17 +43,12 @@ def as_root(work, drive):
     cmd = ["wine", os.path.join(work, "bin", "conformance.exe"), "root", "K:\\win32"]
     os.makedirs(os.path.join(drive, "win32"))
     try:
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            status = subprocess.run(cmd, env=env, stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=err, timeout=120).returncode
-            texts = []
-            for f in (out, err):
-                f.seek(0)
-                texts.append(f.read().decode("latin-1").replace("\r\n", "\n"))
+        _, ended = wineharness.captured(cmd, env=env)
+        status, out, err = ended(120)
     finally:
         subprocess.run(["wineserver", "-k"], env=env, check=False)
         shutil.rmtree(prefix, ignore_errors=True)
-    return judged("root", status, *texts)
+    return judged("root", status, out, err)
 
 
 SCENARIOS = [dict(name="conformance table as the ordinary user", run=as_test_user)]

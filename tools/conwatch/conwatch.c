@@ -22,6 +22,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "hold_file.h"
+
 static DWORD g_pid;
 static FILE *g_status;
 static int g_windows;
@@ -90,8 +92,7 @@ int main(int argc, char **argv) {
         }
         HANDLE held = strncmp(argv[i], "hold=", 5) != 0 || g_hold_count == 8
                           ? INVALID_HANDLE_VALUE
-                          : CreateFileA(argv[i] + 5, GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+                          : hold_file(argv[i] + 5, OPEN_EXISTING);
         if (held == INVALID_HANDLE_VALUE) {
             fprintf(stderr, "conwatch: cannot %s\n", argv[i]);
             return 2;

@@ -3,9 +3,9 @@
  * can check every dialog a person would meet.
  *
  * Built by make dlgdriver. This file reads the command line and runs the
- * actions; regscript.c applies the registry script, driving.c finds and
- * drives the windows, reading.c writes them to the transcript
- * (transcript.c), capture.c reads the screen.
+ * actions (actions.c parses them); regscript.c applies the registry script,
+ * driving.c finds and drives the windows, reading.c writes them to the
+ * transcript (transcript.c), capture.c reads the screen.
  *
  * Usage: dlgdriver.exe <regscript|-> <cwd> <exe> [action ...]
  *   regscript: TAB-separated lines applied under HKLM (32-bit view) first:
@@ -33,28 +33,13 @@
 #include <string.h>
 #include <windows.h>
 
+#include "actions.h"
 #include "capture.h"
 #include "driving.h"
 #include "reading.h"
 #include "regscript.h"
 #include "steps.h"
 #include "transcript.h"
-
-static int valid_action(const char *a) {
-    char *end;
-    if (!strcmp(a, "ok") || !strcmp(a, "cancel") || !strcmp(a, "enter") || !strcmp(a, "esc") ||
-        !strcmp(a, "close"))
-        return 1;
-    if (!strncmp(a, "shot:", 5))
-        return a[5] != 0;
-    const char *num = !strncmp(a, "select:", 7)     ? a + 7
-                      : !strncmp(a, "dblclick:", 9) ? a + 9
-                                                    : NULL;
-    if (!num || !*num)
-        return 0;
-    strtol(num, &end, 10);
-    return *end == 0;
-}
 
 static void action_error(const char *a) {
     out_q("action-error", a, "");
@@ -79,8 +64,9 @@ int main(int argc, char **argv) {
         g_poll_ms = 2;
         next = 5;
     }
+    struct action a;
     for (int i = next; i < argc && !manual; i++)
-        if (!valid_action(argv[i])) {
+        if (!parse_action(argv[i], &a)) {
             fprintf(stderr, "dlgdriver: bad action %s\n", argv[i]);
             return 5;
         }
@@ -132,29 +118,40 @@ int main(int argc, char **argv) {
                 kill_child();
                 return 4;
             }
-            const char *a = argv[next++];
-            step_begin("after ", a);
-            if (!strcmp(a, "ok") || !strcmp(a, "cancel")) {
-                HWND b = GetDlgItem(dlg, a[0] == 'o' ? IDOK : IDCANCEL);
+            parse_action(argv[next++], &a); /* checked above */
+            step_begin("after ", a.text);
+            switch (a.kind) {
+            case ACT_OK:
+            case ACT_CANCEL: {
+                HWND b = GetDlgItem(dlg, a.kind == ACT_OK ? IDOK : IDCANCEL);
                 if (!b || !IsWindowVisible(b) || !IsWindowEnabled(b))
-                    action_error(a);
+                    action_error(a.text);
                 PostMessageA(b, BM_CLICK, 0, 0);
                 leave = 1;
-            } else if (!strcmp(a, "enter") || !strcmp(a, "esc")) {
-                post_key(dlg, a[0] == 'e' && a[1] == 'n' ? VK_RETURN : VK_ESCAPE);
+                break;
+            }
+            case ACT_ENTER:
+            case ACT_ESC:
+                post_key(dlg, a.kind == ACT_ENTER ? VK_RETURN : VK_ESCAPE);
                 leave = 1;
-            } else if (!strcmp(a, "close")) {
+                break;
+            case ACT_CLOSE:
                 PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
                 leave = 1;
-            } else if (!strncmp(a, "shot:", 5)) {
-                if (!save_bmp(a + 5, dlg))
-                    action_error(a);
-            } else {
-                int dbl = a[0] == 'd';
-                if (!click_item(dlg, (int)strtol(strchr(a, ':') + 1, NULL, 10), dbl))
-                    action_error(a);
+                break;
+            case ACT_SHOT:
+                if (!save_bmp(a.arg, dlg))
+                    action_error(a.text);
+                break;
+            case ACT_SELECT:
+            case ACT_DBLCLICK: {
+                int dbl = a.kind == ACT_DBLCLICK;
+                if (!click_item(dlg, a.item, dbl))
+                    action_error(a.text);
                 if (dbl || !IsWindow(dlg))
                     leave = !still_open(dlg);
+                break;
+            }
             }
         }
         dlg = next_window(dlg);

@@ -7,6 +7,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "hold_file.h"
+
 static int hexval(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -84,8 +86,7 @@ static int reg_line(char *line) {
     }
     if (!strcmp(f[0], "hold") && n == 2) {
         /* Stands for another program using the file; closed when we exit. */
-        return CreateFileA(f[1], GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL) != INVALID_HANDLE_VALUE;
+        return hold_file(f[1], OPEN_ALWAYS) != INVALID_HANDLE_VALUE;
     }
     if (!strcmp(f[0], "key") && n == 2) {
         r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, f[1], 0, NULL, 0, KEY_ALL_ACCESS | VIEW, NULL, &k,

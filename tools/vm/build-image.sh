@@ -14,7 +14,9 @@ set -eu
 MIRROR=${KAP_VM_MIRROR:-http://deb.debian.org/debian}
 SUITE=bookworm
 PACKAGES="wine wine32:i386 wine64 xvfb python3 strace"
-TEST_UID=1500  # the user Wine runs as in the guest, as on a native machine
+# The user Wine runs as in the guest, as on a native machine.
+read -r TEST_USER <"$(dirname "$0")/../test-user"
+TEST_UID=1500
 SIZE=6G
 
 [ $# -eq 1 ] || { echo "usage: $0 <dir>" >&2; exit 2; }
@@ -66,7 +68,7 @@ in_root() { chroot "$root" env DEBIAN_FRONTEND=noninteractive LC_ALL=C "$@"; }
 } >>"$out/build.log" 2>&1
 rm -rf "$root"/var/lib/apt/lists/* "$root"/usr/share/doc "$root"/usr/share/man
 rm -f "$root/usr/sbin/policy-rc.d"
-in_root useradd -m -u $TEST_UID -s /bin/sh kaptest >>"$out/build.log" 2>&1
+in_root useradd -m -u $TEST_UID -s /bin/sh "$TEST_USER" >>"$out/build.log" 2>&1
 echo kapvm >"$root/etc/hostname"
 for m in dev proc sys; do umount "$root/$m"; done
 
