@@ -95,7 +95,8 @@ constexpr FindingKindRow finding_kinds[KIT_FINDING_KINDS] = {
     {KIT_SHORT_NAME_MATCH, WARNING_ANY_NAME, "short-name-match",
      "Windows' short name of this file matches a copied pattern",
      "the installer's file search may match it through that short name and copy it, where the "
-     "volume keeps short names", STEP_MESSAGE_NONE},
+     "volume keeps short names",
+     STEP_MESSAGE_NONE},
     {KIT_NAMES_FOLD, WARNING_ANY_NAME, "names-fold-together",
      "Windows drops a last dot or space, so the two names are one",
      "unpacking the kit on Windows merges the two or fails on one of them", STEP_MESSAGE_NONE},

@@ -46,4 +46,3 @@ static size_t read_piece(TextReader *reader, char line[HIF_LINE_SIZE]) {
     line[len] = '\0';
     return len;
 }
-

@@ -780,7 +780,8 @@ TEST(Kapkit, MatrixAndFindingLines) {
         "\nerror    Deutsch/ACAD2005/kap.hif: has no heidiversion line; the nearest is "
         "\"heidiversion 8,1,5,2\": the installer stops",
         "\nerror    Francais/ACAD2005/kap.hif: has no heidiversion line: the installer stops",
-        "\nwarning  English/ACAD2007/kap.hif: heidiversion line \"heidiversion=9,0,0,0\\x0dname=Kap\" "
+        "\nwarning  English/ACAD2007/kap.hif: heidiversion line "
+        "\"heidiversion=9,0,0,0\\x0dname=Kap\" "
         "reads as 9.0.0.0: a piece that is not a plain number",
         "\nwarning  Deutsch/ACAD2007/kap.hif: heidiversion line \"heidiversion=9,0,0,0-rc2\" "
         "reads as 9.0.0.0: a piece that is not a plain number",
@@ -795,7 +796,8 @@ TEST(Kapkit, MatrixAndFindingLines) {
         EXPECT_NE(std::string::npos, out.find(line)) << line << "\nin:\n" << out;
     EXPECT_EQ(std::string::npos, out.find("written")) << out;
     ASSERT_EQ(1, run_kapkit({"check", "--json", kit}, &out, &err));
-    EXPECT_NE(std::string::npos, out.find("the nearest is \\\"heidiversion 8,1,5,2\\\": the")) << out;
+    EXPECT_NE(std::string::npos, out.find("the nearest is \\\"heidiversion 8,1,5,2\\\": the"))
+        << out;
     EXPECT_EQ(std::string::npos, out.find("\\u000d\\\"")) << out;
     remove_tree(kit);
 }
