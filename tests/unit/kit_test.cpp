@@ -763,6 +763,7 @@ TEST(Kapkit, MatrixAndFindingLines) {
     set_level(kit, 3, "8,0,2,1");
     set_level(kit, 4, "8,1,5,2");
     hif(kit, "English/ACAD2004", "heidiversion=8,,2,1\r\n");
+    hif(kit, "Deutsch/ACAD2004", "heidiversion=8.0.2.1\n");
     hif(kit, "English/ACAD2005", "heidiversion=8,1,5,\r\n");
     hif(kit, "Deutsch/ACAD2005", "[Kap]\r\nheidiversion 8,1,5,2\r\n");
     hif(kit, "Francais/ACAD2005", "[Kap]\x1a\r\nheidiversion=8,1,5,2\r\n");
@@ -775,6 +776,10 @@ TEST(Kapkit, MatrixAndFindingLines) {
         "\nwarning  English/ACAD2004/kap.hif: heidiversion line \"heidiversion=8,,2,1\" reads as "
         "8.0.2.1: a piece that is not a plain number reads as its leading digits, or 0: the "
         "driver still installs",
+        "\nerror    Deutsch/ACAD2004/kap.hif: heidiversion line \"heidiversion=8.0.2.1\" reads as "
+        "8.0.0.0: dots stand where commas belong, and a number ends at its first dot; the "
+        "ACAD2004 hosts on which 11 languages' 8.0.2.1 installs refuse it without a word, as the "
+        "build differs: the installer refuses the driver on those hosts\n",
         "\nwarning  English/ACAD2005/kap.hif: heidiversion line \"heidiversion=8,1,5,\" reads as "
         "8.1.5.0: a piece that is not a plain number",
         "\nerror    Deutsch/ACAD2005/kap.hif: has no heidiversion line; the nearest is "
