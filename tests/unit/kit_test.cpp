@@ -165,6 +165,13 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
             hif(k, folder, std::string("heidiversion=") + line + "\n");
         };
     };
+    // The release's level in every folder, then one folder's line.
+    auto column_row = [](int release, const char *level, const char *folder, const char *line) {
+        return [=](const std::string &k) {
+            set_level(k, release, level);
+            hif(k, folder, std::string("heidiversion=") + line + "\n");
+        };
+    };
     auto library = [](const char *folder, const char *name, std::string bytes) {
         return [folder, name, bytes](const std::string &k) {
             write_file(at(k, folder) / name, bytes);
@@ -266,10 +273,7 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
          level_row("English/ACAD2004", "8.0.2.1"),
          {"warning level-loosely-written English/ACAD2004/kap.hif"}},
         {"dots for commas: read as 8.0.0.0 where 8.0.2.1 installs, refused without a word",
-         [](const std::string &k) {
-             set_level(k, 3, "8,0,2,1");
-             hif(k, "English/ACAD2004", "heidiversion=8.0.2.1\n");
-         },
+         column_row(3, "8,0,2,1", "English/ACAD2004", "8.0.2.1"),
          {"error level-misread English/ACAD2004/kap.hif",
           "warning level-differs English/ACAD2004/kap.hif"}},
         // Fewer than four numbers were an error whatever they read as; 9.0.0.0
@@ -278,23 +282,14 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
          level_row("English/ACAD2007", "9,0"),
          {"warning level-loosely-written English/ACAD2007/kap.hif"}},
         {"three numbers where 8.0.2.1 installs: a revision of 0 installs too",
-         [](const std::string &k) {
-             set_level(k, 3, "8,0,2,1");
-             hif(k, "English/ACAD2004", "heidiversion=8,0,2\n");
-         },
+         column_row(3, "8,0,2,1", "English/ACAD2004", "8,0,2"),
          {"warning level-loosely-written English/ACAD2004/kap.hif",
           "warning level-differs English/ACAD2004/kap.hif"}},
         {"an empty piece that reads as the level where 8.0.2.1 installs",
-         [](const std::string &k) {
-             set_level(k, 3, "8,0,2,1");
-             hif(k, "English/ACAD2004", "heidiversion=8,,2,1\n");
-         },
+         column_row(3, "8,0,2,1", "English/ACAD2004", "8,,2,1"),
          {"warning level-loosely-written English/ACAD2004/kap.hif"}},
         {"an empty last piece where 8.1.5.2 installs",
-         [](const std::string &k) {
-             set_level(k, 4, "8,1,5,2");
-             hif(k, "English/ACAD2005", "heidiversion=8,1,5,\n");
-         },
+         column_row(4, "8,1,5,2", "English/ACAD2005", "8,1,5,"),
          {"warning level-loosely-written English/ACAD2005/kap.hif",
           "warning level-differs English/ACAD2005/kap.hif"}},
         {"quotes: the major read as 0",
