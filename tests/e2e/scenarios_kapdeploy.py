@@ -270,6 +270,7 @@ def bad_input(work, drive):
     # A refused line reaches the log, which a relative --log puts in the
     # current folder and names in full; a missing value names its option.
     _, out, err = deploy(work, "install", "--kit", "--log", "bad.log", *common, cwd="A", code=87)
+    expect(os.path.exists(os.path.join(drive, "A", "bad.log")), "the refusal made no log")
     log = re.sub(STAMP, "", read_log(drive, "A/bad.log"))
     expect(err.startswith("kapdeploy: --kit: an option lacks its value\n") and
            "\nlog K:\\A\\bad.log\nkapdeploy: --kit: an option lacks its value\nexit code 87\n"
@@ -283,7 +284,8 @@ def bad_input(work, drive):
     before = files(drive, "A")
     for action in ("install", "remove"):
         _, out, err = deploy(work, action, *common, "--log", "K:\\kit", code=1622)
-        expect(out == "" and "the log K:\\kit cannot be opened (error 5: " in err, err)
+        expect(out == "" and "the log K:\\kit cannot be opened (error 5: " in err,
+               repr((out, err)))
     expect(files(drive, "A") == before, "something changed")
     os.remove(stale)
     # The log's folders are made.
