@@ -31,7 +31,7 @@ struct KitMatches {
     bool found[DEPLOY_STEP_COUNT];
     char names[DEPLOY_STEP_COUNT][MAX_PATH];
     DWORD attributes[DEPLOY_STEP_COUNT];
-    int counts[DEPLOY_STEP_COUNT]; // how many long names match
+    int counts[DEPLOY_STEP_COUNT];            // how many long names match
     char others[DEPLOY_STEP_COUNT][MAX_PATH]; // a match besides names[i], when there is one
 };
 
@@ -73,10 +73,9 @@ static KitMatches &kit_matches(const char *package_folder) {
                 find_first_match(package_folder, deploy_steps[i].pattern, last_matches.names[i],
                                  &last_matches.attributes[i]);
             last_matches.counts[i] =
-                last_matches.found[i]
-                    ? count_matches(package_folder, deploy_steps[i].pattern,
-                                    last_matches.names[i], last_matches.others[i])
-                    : 0;
+                last_matches.found[i] ? count_matches(package_folder, deploy_steps[i].pattern,
+                                                      last_matches.names[i], last_matches.others[i])
+                                      : 0;
         }
         concat_bounded(last_matches.package_folder, MAX_PATH, package_folder);
     }
@@ -105,8 +104,9 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
         // The installer takes its first match; a fleet must not guess which
         // driver was meant.
         if (matches.counts[i] > 1 && step.required) {
-            snprintf(reason, REASON_SIZE, "%d files match %s in the kit (%s, %s%s): it must hold one",
-                     matches.counts[i], step.pattern, matches.names[i], matches.others[i],
+            snprintf(reason, REASON_SIZE,
+                     "%d files match %s in the kit (%s, %s%s): it must hold one", matches.counts[i],
+                     step.pattern, matches.names[i], matches.others[i],
                      matches.counts[i] > 2 ? ", ..." : "");
             return false;
         }

@@ -367,8 +367,8 @@ int main(int argc, char **argv) {
     platform_start();
     DeployCommand command;
     const char *problem = parse_deploy_command(argc, argv, &command);
-    char line[LINE_SIZE];
     if (problem != nullptr) {
+        char line[LINE_SIZE];
         refusal_words(command, problem, line);
         fprintf(stderr, "%s\n%s", line, deploy_usage);
         // The help desk reads the log, not the tool's console.

@@ -127,7 +127,8 @@ TEST(DeployChecks, TheWorstOutcomeGivesTheExitCode) {
     struct Nothing {
         DeployAction action;
         int code;
-    } nothing[] = {{ACTION_INSTALL, 1603}, {ACTION_DETECT, 1}, {ACTION_REMOVE, 0}, {ACTION_LIST, 0}};
+    } nothing[] = {
+        {ACTION_INSTALL, 1603}, {ACTION_DETECT, 1}, {ACTION_REMOVE, 0}, {ACTION_LIST, 0}};
     for (const Nothing &n : nothing)
         EXPECT_EQ(n.code, nothing_there_exit_code(n.action)) << n.action;
 }
