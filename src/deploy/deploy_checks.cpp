@@ -93,16 +93,33 @@ bool judge_product(char digit, const FourPartVersion &host_version, const char *
 
 int combine_exit_code(const ProductOutcome *outcomes, int count) {
     bool in_use = false;
+    bool failed = false;
     int present = 0;
     for (int i = 0; i < count; ++i) {
-        if (outcomes[i] == OUTCOME_REFUSED || outcomes[i] == OUTCOME_FAILED)
-            return EXIT_INSTALL_FAILURE;
+        failed = failed || outcomes[i] == OUTCOME_REFUSED || outcomes[i] == OUTCOME_FAILED;
         in_use = in_use || outcomes[i] == OUTCOME_IN_USE;
         present += outcomes[i] == OUTCOME_ABSENT ? 0 : 1;
     }
-    if (present == 0)
+    // A tool retries 1618 only: the retry finishes the held product, and
+    // the run after it reports the refusal.
+    if (in_use)
+        return EXIT_TRY_AGAIN;
+    return failed || present == 0 ? EXIT_INSTALL_FAILURE : EXIT_DEPLOY_OK;
+}
+
+int nothing_there_exit_code(DeployAction action) {
+    switch (action) {
+    case ACTION_INSTALL:
         return EXIT_INSTALL_FAILURE;
-    return in_use ? EXIT_TRY_AGAIN : EXIT_DEPLOY_OK;
+    case ACTION_DETECT:
+        return EXIT_NOT_DETECTED;
+    case ACTION_REMOVE:
+    case ACTION_LIST:
+    case ACTION_HELP:
+    case ACTION_VERSION:
+        break;
+    }
+    return EXIT_DEPLOY_OK;
 }
 
 int detect_exit_code(const ProductOutcome *outcomes, int count) {

@@ -7,6 +7,7 @@
 
 #include "../control/records.h"
 #include "../control/text.h"
+#include "deploy_command.h"
 
 enum ProductOutcome {
     OUTCOME_DONE,    // the files were installed or removed
@@ -37,9 +38,15 @@ bool judge_product(char digit, const FourPartVersion &host_version, const char *
 void one_line(char *out, size_t cap, const char *text);
 
 // The run's exit code from each selected product's outcome, a product that
-// is not present left out: 0 when all went well, 1618 when files in use
-// were the only problem, 1603 for anything else and when no product is left.
+// is not present left out: 1618 when a file was in use, whatever else
+// happened; else 0 when all went well, 1603 for anything else and when no
+// product is left.
 int combine_exit_code(const ProductOutcome *outcomes, int count);
+
+// The exit code of a run with no product to act on (none registered, or
+// none of those selected present): remove and list have nothing to do,
+// detect finds nothing installed, install installed nothing.
+int nothing_there_exit_code(DeployAction action);
 
 // detect's exit code from its outcomes (OUTCOME_DONE: installed), a product
 // that is not present left out: 0 when every other one holds the kit's

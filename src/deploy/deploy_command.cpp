@@ -21,11 +21,15 @@ const char deploy_usage[] =
 
 const char deploy_exit_codes[] =
     "exit codes:\n"
-    "  0     every selected product that is present holds the kit's files\n"
-    "  1     detect only: not installed (standard output stays empty)\n"
+    "  0     install, detect: every selected product that is present holds the kit's files;\n"
+    "        remove: none of them does (also when none is present or none is registered)\n"
+    "  1     detect only: not installed, or no product registered (standard output stays\n"
+    "        empty)\n"
     "  87    wrong command line\n"
-    "  1603  a product was refused or a step failed, or no selected product is present\n"
-    "  1618  a file was in use (AutoCAD running) or another kapdeploy ran: try again later\n";
+    "  1603  a product was refused or a step failed, or install found no product present\n"
+    "  1618  a file was in use (AutoCAD running) or another kapdeploy ran: try again later\n"
+    "        (a product refused beside it is reported by the run after the retry)\n"
+    "  1622  install or remove: the --log file cannot be opened (nothing was changed)\n";
 
 struct ActionName {
     const char *name;
@@ -75,6 +79,24 @@ static const char *language_folder_named(const char *name) {
     return nullptr;
 }
 
+// A word that starts like an option is the next option, never a value: no
+// product, language, folder or file a user means starts with "--".
+static bool looks_like_option(const char *word) {
+    return strncmp(word, "--", 2) == 0;
+}
+
+// What is wrong with any option's value, or null.
+static const char *value_problem(const char *value) {
+    if (value[0] == '\0')
+        return "an option's value is empty";
+    // Windows reads \" as a quote inside the argument: "C:\out\" --dry-run
+    // becomes one value, and the rest of the line is lost.
+    if (strchr(value, '"') != nullptr)
+        return "the value holds a quote: a \\ before a closing quote keeps the quote and takes "
+               "in the rest of the line; leave that \\ out";
+    return nullptr;
+}
+
 // Stores one option's value; null when it is taken, else what is wrong.
 static const char *store_option(char letter, const char *value, DeployCommand *command) {
     const char **slot = letter == 'p'   ? &command->product
@@ -83,13 +105,9 @@ static const char *store_option(char letter, const char *value, DeployCommand *c
                                         : &command->log;
     if (*slot != nullptr)
         return "an option is given twice";
-    if (value[0] == '\0')
-        return "an option's value is empty";
-    // Windows reads \" as a quote inside the argument: "C:\out\" --dry-run
-    // becomes one value, and the rest of the line is lost.
-    if (strchr(value, '"') != nullptr)
-        return "the value holds a quote: a \\ before a closing quote keeps the quote and takes "
-               "in the rest of the line; leave that \\ out";
+    const char *problem = value_problem(value);
+    if (problem != nullptr)
+        return problem;
     if (letter == 'l') {
         value = language_folder_named(value);
         if (value == nullptr)
@@ -97,6 +115,47 @@ static const char *store_option(char letter, const char *value, DeployCommand *c
                    "Espanol, Francais, Italiano, Japanese, Magyar, Polski or Russkii)";
     }
     *slot = value;
+    return nullptr;
+}
+
+static const char *parse_options(int argc, char **argv, const char *allowed,
+                                 DeployCommand *command) {
+    for (int i = 2; i < argc; ++i) {
+        command->culprit = argv[i];
+        char letter = 0;
+        for (const OptionName &o : option_names) {
+            if (strcmp(argv[i], o.name) == 0)
+                letter = o.letter;
+        }
+        if (letter == 0 || strchr(allowed, letter) == nullptr)
+            return "unknown option for this sub-command";
+        if (letter == 'd' || letter == 'a') {
+            (letter == 'd' ? command->dry_run : command->allow_downgrade) = true;
+            continue;
+        }
+        command->culprit_option = argv[i];
+        if (i + 1 >= argc || looks_like_option(argv[i + 1])) {
+            command->culprit = nullptr;
+            return "an option lacks its value";
+        }
+        command->culprit = argv[++i];
+        const char *problem = store_option(letter, argv[i], command);
+        if (problem != nullptr)
+            return problem;
+        command->culprit_option = nullptr;
+    }
+    command->culprit = nullptr;
+    return nullptr;
+}
+
+// The first --log value that the parse would take, wherever the line went
+// wrong.
+static const char *readable_log(int argc, char **argv) {
+    for (int i = 2; i + 1 < argc; ++i) {
+        if (strcmp(argv[i], "--log") == 0 && !looks_like_option(argv[i + 1]) &&
+            value_problem(argv[i + 1]) == nullptr)
+            return argv[i + 1];
+    }
     return nullptr;
 }
 
@@ -116,36 +175,17 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
     }
     command->action = found->action;
     const char *allowed = allowed_options(found->action);
-    for (int i = 2; i < argc; ++i) {
-        command->culprit = argv[i];
-        char letter = 0;
-        for (const OptionName &o : option_names) {
-            if (strcmp(argv[i], o.name) == 0)
-                letter = o.letter;
-        }
-        if (letter == 0 || strchr(allowed, letter) == nullptr)
-            return "unknown option for this sub-command";
-        if (letter == 'd' || letter == 'a') {
-            (letter == 'd' ? command->dry_run : command->allow_downgrade) = true;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return "an option lacks its value";
-        command->culprit_option = argv[i];
-        command->culprit = argv[++i];
-        const char *problem = store_option(letter, argv[i], command);
-        if (problem != nullptr)
-            return problem;
-        command->culprit_option = nullptr;
-    }
-    command->culprit = nullptr;
-    if (strchr(allowed, 'p') != nullptr && command->product == nullptr)
-        return command->action == ACTION_REMOVE ? "--product is required"
-                                                : "--product and --language are required";
-    if (command->action != ACTION_REMOVE && strchr(allowed, 'l') != nullptr &&
-        command->language == nullptr)
-        return "--product and --language are required";
-    return nullptr;
+    const char *problem = parse_options(argc, argv, allowed, command);
+    if (problem == nullptr && strchr(allowed, 'p') != nullptr && command->product == nullptr)
+        problem = command->action == ACTION_REMOVE ? "--product is required"
+                                                   : "--product and --language are required";
+    // remove takes a recorded build away without any language.
+    if (problem == nullptr && command->action != ACTION_REMOVE &&
+        strchr(allowed, 'l') != nullptr && command->language == nullptr)
+        problem = "--product and --language are required";
+    if (problem != nullptr && command->log == nullptr && strchr(allowed, 'g') != nullptr)
+        command->log = readable_log(argc, argv);
+    return problem;
 }
 
 bool product_selected(const char *selector, const char *product_name, const char *key) {

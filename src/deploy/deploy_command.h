@@ -18,6 +18,7 @@ enum {
     EXIT_BAD_COMMAND = 87,
     EXIT_INSTALL_FAILURE = 1603,
     EXIT_TRY_AGAIN = 1618,
+    EXIT_LOG_FAILURE = 1622,
 };
 
 struct DeployCommand {
@@ -29,7 +30,7 @@ struct DeployCommand {
     bool dry_run;
     bool allow_downgrade; // install a build older than the one recorded
     const char *culprit;        // the word of the line that is wrong, or null
-    const char *culprit_option; // the option whose value is wrong, or null
+    const char *culprit_option; // the option whose value is wrong or missing, or null
 };
 
 extern const char deploy_usage[];
@@ -37,7 +38,10 @@ extern const char deploy_usage[];
 extern const char deploy_exit_codes[];
 
 // Fills *command from argv; null when the line is well formed, else what is
-// wrong with it, in words (the run then ends with EXIT_BAD_COMMAND).
+// wrong with it, in words (the run then ends with EXIT_BAD_COMMAND). A word
+// that starts with "--" is never an option's value: "--kit --log x" lacks
+// the kit. On a wrong line command->log still holds a --log value that
+// could be read, so that the refusal reaches the log.
 const char *parse_deploy_command(int argc, char **argv, DeployCommand *command);
 
 // Whether the --product value selects a product: "all" does, and so do its

@@ -18,13 +18,17 @@ struct KitMatches {
     bool found[DEPLOY_STEP_COUNT];
     char names[DEPLOY_STEP_COUNT][MAX_PATH];
     DWORD attributes[DEPLOY_STEP_COUNT];
-    int counts[DEPLOY_STEP_COUNT]; // how many long names match
+    int counts[DEPLOY_STEP_COUNT];            // how many long names match
+    char others[DEPLOY_STEP_COUNT][MAX_PATH]; // a match besides names[i], when there is one
 };
 
 static KitMatches last_matches;
 
-// The entries whose long names match, as find_first_match judges them.
-static int count_matches(const char *folder, const char *pattern) {
+// The entries whose long names match, as find_first_match judges them;
+// other gets one besides first.
+static int count_matches(const char *folder, const char *pattern, const char *first,
+                         char other[MAX_PATH]) {
+    other[0] = '\0';
     char path[MAX_PATH];
     WIN32_FIND_DATAA found;
     HANDLE search = concat_bounded(path, MAX_PATH, folder, "\\", pattern)
@@ -34,7 +38,11 @@ static int count_matches(const char *folder, const char *pattern) {
         return 0;
     int count = 0;
     do {
-        count += long_name_matches(found.cFileName, pattern) ? 1 : 0;
+        if (!long_name_matches(found.cFileName, pattern))
+            continue;
+        ++count;
+        if (other[0] == '\0' && strcmp(found.cFileName, first) != 0)
+            concat_bounded(other, MAX_PATH, found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return count;
@@ -52,7 +60,9 @@ static KitMatches &kit_matches(const char *package_folder) {
                 find_first_match(package_folder, deploy_steps[i].pattern, last_matches.names[i],
                                  &last_matches.attributes[i]);
             last_matches.counts[i] =
-                last_matches.found[i] ? count_matches(package_folder, deploy_steps[i].pattern) : 0;
+                last_matches.found[i] ? count_matches(package_folder, deploy_steps[i].pattern,
+                                                      last_matches.names[i], last_matches.others[i])
+                                      : 0;
         }
         concat_bounded(last_matches.package_folder, MAX_PATH, package_folder);
     }
@@ -78,6 +88,15 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
         const DeployStep &step = deploy_steps[i];
         if (actions[i] == STEP_SKIPPED)
             continue;
+        // The installer takes its first match; a fleet must not guess which
+        // driver was meant.
+        if (matches.counts[i] > 1 && step.required) {
+            snprintf(reason, REASON_SIZE,
+                     "%d files match %s in the kit (%s, %s%s): it must hold one", matches.counts[i],
+                     step.pattern, matches.names[i], matches.others[i],
+                     matches.counts[i] > 2 ? ", ..." : "");
+            return false;
+        }
         if (matches.counts[i] > 1) {
             char words[64];
             snprintf(words, sizeof words, "%d files match %s, the one used: ", matches.counts[i],

@@ -52,23 +52,19 @@ static void make_folders(const char *path) {
     }
 }
 
-void log_open(const char *path, bool quiet) {
+DWORD log_open(const char *path) {
+    // Against the current folder, and said in the log: a start-up script's
+    // relative --log would otherwise be looked for in the wrong place.
     char full[MAX_PATH];
     DWORD len = GetFullPathNameA(path, MAX_PATH, full, nullptr);
-    if (len > 0 && len < MAX_PATH)
-        make_folders(full);
-    run_log = fopen(path, "a");
-    if (run_log == nullptr) {
-        DWORD error = GetLastError();
-        char words[200];
-        system_error_words(error, words, sizeof words);
-        if (!quiet)
-            fprintf(stderr,
-                    "kapdeploy: the log %s cannot be written (error %lu: %s); going on without "
-                    "it\n",
-                    path, static_cast<unsigned long>(error), words);
-        return;
-    }
+    if (len == 0)
+        return GetLastError();
+    if (len >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
+    make_folders(full);
+    run_log = fopen(full, "a");
+    if (run_log == nullptr)
+        return GetLastError();
     char computer[MAX_COMPUTERNAME_LENGTH + 1] = "?";
     char account[257] = "?";
     DWORD computer_len = sizeof computer;
@@ -78,6 +74,9 @@ void log_open(const char *path, bool quiet) {
     log_time();
     fprintf(run_log, "kapdeploy %s on %s as %s: %s\n", KAP_VERSION_TEXT, computer, account,
             GetCommandLineA());
+    log_time();
+    fprintf(run_log, "log %s\n", full);
+    return ERROR_SUCCESS;
 }
 
 void log_note(const char *line) {

@@ -12,9 +12,9 @@
 void report_on_stdout(bool on);
 
 // Opens the log for appending, its folders made first, and writes who runs
-// what where. quiet: a log that cannot be opened is not told on standard
-// error either.
-void log_open(const char *path, bool quiet);
+// what where and the log's own full path. ERROR_SUCCESS, or why it cannot
+// be opened.
+DWORD log_open(const char *path);
 
 // A line for the log only.
 void log_note(const char *line);

@@ -303,6 +303,18 @@ static int list_products(const char *kit, const DeployProducts &products) {
     return EXIT_DEPLOY_OK;
 }
 
+// A name that selects nothing (a typing slip, or the wrong PC), with the
+// names and keys that list shows, as many as the line holds.
+static void say_unknown_product(const char *selector, const DeployProducts &products) {
+    char line[LINE_SIZE];
+    int len = snprintf(line, LINE_SIZE,
+                       "no registered product has the name or key \"%s\"; registered:", selector);
+    for (int i = 0; i < products.count && len < LINE_SIZE; ++i)
+        len += snprintf(line + len, LINE_SIZE - len, "%s %s [%s]", i > 0 ? "," : "",
+                        products.products[i].record.product_name, products.products[i].key);
+    say(line);
+}
+
 // recovered holds each product's recovery outcome; the products' own
 // outcomes are gathered in it, in the order they are judged.
 static int run_command(const DeployCommand &command, const char *kit,
@@ -327,10 +339,14 @@ static int run_command(const DeployCommand &command, const char *kit,
     int present = 0;
     for (int i = 0; i < selected; ++i)
         present += recovered[i] == OUTCOME_ABSENT ? 0 : 1;
-    if (selected == 0)
-        say("no registered product has that name or key");
-    else if (present == 0)
-        say("none of the selected products is present on this PC");
+    if (selected == 0) {
+        say_unknown_product(command.product, products);
+    } else if (present == 0) {
+        say(command.action == ACTION_REMOVE
+                ? "none of the selected products is present on this PC: nothing to remove"
+                : "none of the selected products is present on this PC");
+        return nothing_there_exit_code(command.action);
+    }
     if (command.action != ACTION_DETECT)
         return combine_exit_code(recovered, selected);
     int status = detect_exit_code(recovered, selected);
@@ -364,7 +380,8 @@ static int deploy(const DeployCommand &command) {
     int failed = command.action == ACTION_DETECT ? EXIT_NOT_DETECTED : EXIT_INSTALL_FAILURE;
     char line[LINE_SIZE];
     char words[200];
-    DWORD locked = take_run_lock();
+    // list only looks, so it never waits for another run.
+    DWORD locked = command.action == ACTION_LIST ? ERROR_SUCCESS : take_run_lock();
     if (locked == WAIT_TIMEOUT) {
         say("another kapdeploy run is in progress on this PC: try again later");
         return EXIT_TRY_AGAIN;
@@ -380,19 +397,28 @@ static int deploy(const DeployCommand &command) {
     ScanStop stop = SCAN_UNEXPECTED;
     long error = 0;
     if (!scan_deploy_products(&products, &stop, &error)) {
-        if (stop == SCAN_NO_HARDCOPY_KEY) {
+        // No AutoCAD at all is an answer, not a failure to look.
+        bool none = stop == SCAN_NONE_LISTED ||
+                    (stop == SCAN_NO_HARDCOPY_KEY && error == ERROR_FILE_NOT_FOUND);
+        if (none) {
+            snprintf(line, LINE_SIZE, "no AutoCAD product is registered on this PC%s",
+                     command.action == ACTION_REMOVE ? ": nothing to remove" : "");
+        } else if (stop == SCAN_NO_HARDCOPY_KEY) {
             system_error_words(static_cast<DWORD>(error), words, sizeof words);
             snprintf(line, LINE_SIZE,
-                     "no AutoCAD product is registered on this PC "
+                     "the registry's AutoCAD entries cannot be read "
                      "(HKLM\\Software\\Autodesk\\Hardcopy: error %ld: %s)",
                      error, words);
         } else {
-            snprintf(line, LINE_SIZE, "%s",
-                     stop == SCAN_NONE_LISTED ? "no AutoCAD product is registered on this PC"
-                                              : "the registry's AutoCAD entries cannot be read");
+            snprintf(line, LINE_SIZE, "the registry's AutoCAD entries cannot be read");
         }
         say(line);
-        return failed;
+        // AutoCAD gone altogether: so are the entries of its products.
+        char reason[REASON_SIZE];
+        if (none && command.action != ACTION_LIST && !command.dry_run &&
+            !settle_entries(DeployProducts{nullptr, 0}, reason))
+            say(reason);
+        return none ? nothing_there_exit_code(command.action) : failed;
     }
     ProductOutcome *recovered =
         static_cast<ProductOutcome *>(calloc(products.count + 1, sizeof(ProductOutcome)));
@@ -456,6 +482,19 @@ static int deploy(const DeployCommand &command) {
     return status;
 }
 
+// The refusal of a wrong command line, in one line.
+static void refusal_words(const DeployCommand &command, const char *problem, char *line) {
+    if (command.culprit_option != nullptr && command.culprit != nullptr)
+        snprintf(line, LINE_SIZE, "kapdeploy: %s: %s (its value: %s)", command.culprit_option,
+                 problem, command.culprit);
+    else if (command.culprit_option != nullptr)
+        snprintf(line, LINE_SIZE, "kapdeploy: %s: %s", command.culprit_option, problem);
+    else if (command.culprit != nullptr)
+        snprintf(line, LINE_SIZE, "kapdeploy: %s: \"%s\"", problem, command.culprit);
+    else
+        snprintf(line, LINE_SIZE, "kapdeploy: %s", problem);
+}
+
 int main(int argc, char **argv) {
     // Nobody is at the screen: no system box for a missing disk or a crash.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
@@ -463,13 +502,14 @@ int main(int argc, char **argv) {
     DeployCommand command;
     const char *problem = parse_deploy_command(argc, argv, &command);
     if (problem != nullptr) {
-        if (command.culprit_option != nullptr)
-            fprintf(stderr, "kapdeploy: %s: %s (its value: %s)\n%s", command.culprit_option,
-                    problem, command.culprit, deploy_usage);
-        else if (command.culprit != nullptr)
-            fprintf(stderr, "kapdeploy: %s: \"%s\"\n%s", problem, command.culprit, deploy_usage);
-        else
-            fprintf(stderr, "kapdeploy: %s\n%s", problem, deploy_usage);
+        char line[LINE_SIZE];
+        refusal_words(command, problem, line);
+        fprintf(stderr, "%s\n%s", line, deploy_usage);
+        // The help desk reads the log, not the tool's console.
+        if (command.log != nullptr && log_open(command.log) == ERROR_SUCCESS) {
+            log_note(line);
+            log_close(EXIT_BAD_COMMAND);
+        }
         return EXIT_BAD_COMMAND;
     }
     if (command.action == ACTION_HELP) {
@@ -485,8 +525,15 @@ int main(int argc, char **argv) {
     // anything on standard error would read as a failed detection.
     bool detect = command.action == ACTION_DETECT;
     report_on_stdout(!detect);
-    if (command.log != nullptr)
-        log_open(command.log, detect);
+    DWORD error = command.log != nullptr ? log_open(command.log) : ERROR_SUCCESS;
+    // A change must leave a record: without its log it does not start.
+    if (error != ERROR_SUCCESS && !detect) {
+        char words[200];
+        system_error_words(error, words, sizeof words);
+        fprintf(stderr, "kapdeploy: the log %s cannot be opened (error %lu: %s); nothing changed\n",
+                command.log, static_cast<unsigned long>(error), words);
+        return EXIT_LOG_FAILURE;
+    }
     int status = deploy(command);
     log_close(status);
     return status;

@@ -7,6 +7,7 @@
 
 #include "../control/package_paths.h"
 #include "../control/text.h"
+#include "../package/hif_text.h"
 #include "kit_rules.h"
 
 // Whether a mention of the key's letters stands anywhere in the text.
@@ -23,17 +24,16 @@ static bool mentions(const char *text, const char *key) {
 }
 
 // A file without the key's line often has it misspelt or behind a byte
-// order mark: the first piece of a line that mentions the key, or "".
+// order mark: the first piece of a line that mentions the key, as the
+// installer reads it, or "".
 static void nearest_key_line(FILE *file, char line[HIF_LINE_SIZE]) {
-    line[0] = '\0';
     rewind(file);
-    char piece[HIF_LINE_SIZE];
-    while (fgets(piece, sizeof(piece), file) != nullptr) {
-        if (mentions(piece, driver_level_key)) {
-            concat_bounded(line, HIF_LINE_SIZE, piece);
+    TextReader reader = {file, false};
+    while (read_piece(&reader, line) > 0) {
+        if (mentions(line, driver_level_key))
             return;
-        }
     }
+    line[0] = '\0';
 }
 
 static void read_hif(const KitRoot &kit, const char *folder, const KitEntry &hif, int language,

@@ -10,6 +10,11 @@
 #include "../package/compatibility.h"
 #include "kit_check.h"
 
+bool same_level(const FourPartVersion &a, const FourPartVersion &b) {
+    return a.major == b.major && a.minor == b.minor && a.build == b.build &&
+           a.revision == b.revision;
+}
+
 bool release_accepts(HostRelease release, const FourPartVersion &level) {
     if (level.major < 6 || level.major > 9)
         return false; // no host library hcregN.dll has another digit
@@ -36,12 +41,8 @@ static bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\n';
 }
 
-// The worst trouble of one comma-separated piece [at, end).
+// The worst trouble of one comma-separated piece [at, end), blanks trimmed.
 static LevelWriting piece_writing(const char *at, const char *end) {
-    while (at < end && is_blank(*at))
-        ++at;
-    while (end > at && is_blank(end[-1]))
-        --end;
     if (at == end)
         return WRITTEN_OTHER;
     LevelWriting found = WRITTEN_PLAIN;
@@ -51,9 +52,12 @@ static LevelWriting piece_writing(const char *at, const char *end) {
             number = number > 65535 ? number : number * 10u + static_cast<uint32_t>(*c - '0');
             continue;
         }
+        // A + or - is read as a sign only where the piece starts; elsewhere
+        // it ends the number like any other text.
+        bool sign = c == at && (*c == '+' || *c == '-');
         LevelWriting here = *c == '.'                 ? WRITTEN_DOTS
                             : *c == '"' || *c == '\'' ? WRITTEN_QUOTE
-                            : *c == '+' || *c == '-'  ? WRITTEN_SIGN
+                            : sign                    ? WRITTEN_SIGN
                                                       : WRITTEN_OTHER;
         if (found == WRITTEN_PLAIN || here < found)
             found = here;
@@ -62,37 +66,41 @@ static LevelWriting piece_writing(const char *at, const char *end) {
 }
 
 LevelWriting judge_level_writing(const char *line, const FourPartVersion &read,
-                                 FourPartVersion *written, bool *refused) {
+                                 FourPartVersion *meant) {
     const char *text = strchr(line, '=');
     text = text != nullptr ? text + 1 : line + strlen(line);
     const char *end = text + strcspn(text, "\n");
-    // What a person reads: each run of digits a number, a - before it a sign.
+    // What a person reads: each run of digits a number, an empty piece a 0.
     long numbers[HIF_VALUE_COUNT] = {0, 0, 0, 0};
     int count = 0;
-    bool negative = false;
-    for (const char *c = text; c < end; ++c) {
-        if (*c < '0' || *c > '9')
-            continue;
-        long number = 0;
-        bool minus = c > text && c[-1] == '-';
-        for (; c < end && *c >= '0' && *c <= '9'; ++c)
-            number = number > 65535 ? number : number * 10 + (*c - '0');
-        if (count < HIF_VALUE_COUNT)
-            numbers[count] = number;
-        negative = negative || (minus && number != 0 && count < HIF_VALUE_COUNT);
-        ++count;
-        --c;
-    }
     int pieces = 0;
     LevelWriting writing = WRITTEN_PLAIN;
     for (const char *piece = text;; ++pieces) {
         const char *piece_end = piece + strcspn(piece, ",\n");
         if (piece_end > end)
             piece_end = end;
-        LevelWriting here = piece_writing(piece, piece_end);
+        const char *at = piece;
+        const char *last = piece_end;
+        while (at < last && is_blank(*at))
+            ++at;
+        while (last > at && is_blank(last[-1]))
+            --last;
+        LevelWriting here = piece_writing(at, last);
         if (pieces < HIF_VALUE_COUNT && here != WRITTEN_PLAIN &&
             (writing == WRITTEN_PLAIN || here < writing))
             writing = here;
+        count += at == last ? 1 : 0;
+        for (const char *c = at; c < last; ++c) {
+            if (*c < '0' || *c > '9')
+                continue;
+            long number = 0;
+            for (; c < last && *c >= '0' && *c <= '9'; ++c)
+                number = number > 65535 ? number : number * 10 + (*c - '0');
+            if (count < HIF_VALUE_COUNT)
+                numbers[count] = number;
+            ++count;
+            --c;
+        }
         if (piece_end == end)
             break;
         piece = piece_end + 1;
@@ -101,12 +109,12 @@ LevelWriting judge_level_writing(const char *line, const FourPartVersion &read,
     if (writing == WRITTEN_PLAIN && pieces != HIF_VALUE_COUNT)
         writing = pieces < HIF_VALUE_COUNT ? WRITTEN_FEW : WRITTEN_EXTRA;
     uint16_t read_fields[HIF_VALUE_COUNT] = {read.major, read.minor, read.build, read.revision};
-    uint16_t meant[HIF_VALUE_COUNT];
-    for (int i = 0; i < HIF_VALUE_COUNT; ++i) // no host has a field above 65535: judge the read one
-        meant[i] = numbers[i] > 65535 ? read_fields[i] : static_cast<uint16_t>(numbers[i]);
-    *written = {meant[0], meant[1], meant[2], meant[3]};
-    *refused =
-        count < HIF_VALUE_COUNT || negative || judge_driver_level(read, *written) != DRIVER_FITS;
+    uint16_t guess[HIF_VALUE_COUNT];
+    for (int i = 0; i < HIF_VALUE_COUNT; ++i) // no host has a field above 65535: keep the read one
+        guess[i] = numbers[i] > 65535 || writing == WRITTEN_SIGN
+                       ? read_fields[i]
+                       : static_cast<uint16_t>(numbers[i]);
+    *meant = {guess[0], guess[1], guess[2], guess[3]};
     return writing;
 }
 
@@ -143,20 +151,22 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
     levels.level[language][release] = level;
     levels.read[language][release] = true;
     concat_bounded(levels.line[language][release], HIF_LINE_SIZE, line);
-    FourPartVersion written;
-    bool refused = false;
-    LevelWriting writing = judge_level_writing(line, level, &written, &refused);
+    // A loosely written line is judged by the level it reads as: where no
+    // host of the release accepts that, it is the one error; else
+    // compare_levels tells whether it installs where the other languages do.
+    FourPartVersion meant;
+    LevelWriting writing = judge_level_writing(line, level, &meant);
+    bool accepted = release_accepts(release_at(release), level);
     if (writing != WRITTEN_PLAIN) {
-        Finding *finding = add_level_finding(report, refused ? KIT_LEVEL_MISREAD : KIT_LEVEL_LOOSE,
+        Finding *finding = add_level_finding(report, accepted ? KIT_LEVEL_LOOSE : KIT_LEVEL_MISREAD,
                                              level, line, hif_name, language, release);
         if (finding != nullptr) {
             finding->error = writing;
-            finding->other_level = written;
+            finding->other_level = meant;
         }
-        if (refused)
-            return; // one fault, one error: the level read is told there
+        return;
     }
-    if (release_accepts(release_at(release), level))
+    if (accepted)
         return;
     int fits = release_accepting(level);
     Finding *finding =
@@ -166,18 +176,18 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
         finding->number = fits;
 }
 
-static bool same_level(const FourPartVersion &a, const FourPartVersion &b) {
-    return a.major == b.major && a.minor == b.minor && a.build == b.build &&
-           a.revision == b.revision;
-}
-
 // For each release, the level most languages have (the earlier language's
-// on a tie); every other level is reported where it stands.
+// on a tie); every other level is reported where it stands. A loosely
+// written line whose level the hosts of that common level refuse (without a
+// word, or with the DDK message) fails where the other languages install.
 void compare_levels(KitReport *report) {
     const KitLevels &levels = report->levels;
+    int common[RELEASE_COUNT];
+    int common_count[RELEASE_COUNT] = {0};
     for (int release = 0; release < RELEASE_COUNT; ++release) {
-        int best = -1;
-        int best_count = 0;
+        int &best = common[release];
+        int &best_count = common_count[release];
+        best = -1;
         for (int a = 0; a < LANGUAGE_COUNT; ++a) {
             int count = 0;
             for (int b = 0; levels.read[a][release] && b < LANGUAGE_COUNT; ++b)
@@ -200,5 +210,17 @@ void compare_levels(KitReport *report) {
                 finding->number = best_count;
             }
         }
+    }
+    for (int i = 0; i < report->count; ++i) {
+        Finding &f = report->findings[i];
+        if (f.kind != KIT_LEVEL_LOOSE || common[f.release] < 0)
+            continue;
+        const FourPartVersion &level = levels.level[common[f.release]][f.release];
+        if (!release_accepts(release_at(f.release), level) ||
+            judge_driver_level(f.level, level) == DRIVER_FITS)
+            continue;
+        f.kind = KIT_LEVEL_MISREAD;
+        f.other_level = level;
+        f.number = common_count[f.release];
     }
 }

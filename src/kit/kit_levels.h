@@ -9,6 +9,8 @@
 // build and revision.
 bool release_accepts(HostRelease release, const FourPartVersion &level);
 
+bool same_level(const FourPartVersion &a, const FourPartVersion &b);
+
 // The release (0 for ACAD2000 .. 6) whose hosts accept the level; -1 for none.
 int release_accepting(const FourPartVersion &level);
 
@@ -17,7 +19,7 @@ enum LevelWriting {
     WRITTEN_PLAIN,     // four decimal numbers from 0 to 65535
     WRITTEN_DOTS,      // dots where commas belong
     WRITTEN_QUOTE,     // a quote around or in the numbers
-    WRITTEN_SIGN,      // a + or - before a number
+    WRITTEN_SIGN,      // a + or - starting a piece, which is read as a sign
     WRITTEN_TOO_LARGE, // a number above 65535, of which the low 16 bits are kept
     WRITTEN_OTHER,     // a piece that is not a number (empty, or with other text)
     WRITTEN_FEW,       // fewer than four numbers: the rest read as 0
@@ -25,8 +27,8 @@ enum LevelWriting {
 };
 
 // line is a heidiversion line as read and read the level taken from it.
-// *written is the level a person reads in the line (the numbers in their
-// order); *refused tells whether the hosts that level was written for
-// refuse the level read, or cannot be known.
+// *meant is what a person may read in the line (each run of digits a
+// number, an empty piece a 0), or read where no guess is sound (a sign);
+// it only words a finding, never decides one.
 LevelWriting judge_level_writing(const char *line, const FourPartVersion &read,
-                                 FourPartVersion *written, bool *refused);
+                                 FourPartVersion *meant);

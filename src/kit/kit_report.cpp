@@ -97,6 +97,11 @@ static void image_trouble(const Finding &f, char *out, size_t cap) {
         else
             snprintf(out, cap, "it is built for the machine type 0x%04x, not i386", f.number);
         return;
+    case PE_NOT_EXECUTABLE:
+        snprintf(out, cap,
+                 "its header lacks the executable-image flag (IMAGE_FILE_EXECUTABLE_IMAGE): a "
+                 "linker error");
+        return;
     case PE_NOT_A_DLL:
         snprintf(out, cap, "it is a program (.exe), not a library");
         return;
@@ -164,18 +169,26 @@ static void finding_detail(const Finding &f, char *out, size_t cap) {
         return;
     case KIT_LEVEL_MISREAD:
     case KIT_LEVEL_LOOSE: {
-        LevelWriting writing = static_cast<LevelWriting>(f.error);
-        bool known =
-            writing == WRITTEN_DOTS || writing == WRITTEN_QUOTE || writing == WRITTEN_OTHER;
-        char written[64] = "";
-        if (known)
-            snprintf(written, sizeof(written), ", not the %u.%u.%u.%u written", o.major, o.minor,
-                     o.build, o.revision);
-        bool silent = f.kind == KIT_LEVEL_MISREAD && known &&
-                      judge_driver_level(l, o) == DRIVER_BUILD_DIFFERS;
-        const char *verdict = silent ? " (without a word, as the build read differs)" : "";
-        snprintf(out, cap, "heidiversion line \"%s\" reads as %s%s: %s%s", text, level, written,
-                 writing_trouble(writing), verdict);
+        // other_level is a guess at what was meant, or for a refusal where
+        // the other languages install (number > 0), their common level.
+        bool by_common = f.kind == KIT_LEVEL_MISREAD && f.number > 0;
+        char meant[64] = "";
+        if (!by_common && !same_level(l, o))
+            snprintf(meant, sizeof(meant), ", where %u.%u.%u.%u was perhaps meant", o.major,
+                     o.minor, o.build, o.revision);
+        char where[160] = "";
+        if (by_common)
+            snprintf(where, sizeof(where),
+                     "; the %s hosts on which %d languages' %u.%u.%u.%u installs refuse it%s",
+                     release, f.number, o.major, o.minor, o.build, o.revision,
+                     judge_driver_level(l, o) == DRIVER_BUILD_DIFFERS
+                         ? " without a word, as the build differs"
+                         : "");
+        else if (f.kind == KIT_LEVEL_MISREAD)
+            snprintf(where, sizeof(where), "; no %s host accepts it (its levels are %s)", release,
+                     levels);
+        snprintf(out, cap, "heidiversion line \"%s\" reads as %s%s: %s%s", text, level, meant,
+                 writing_trouble(static_cast<LevelWriting>(f.error)), where);
         return;
     }
     case KIT_LEVEL_OF_OTHER_RELEASE:

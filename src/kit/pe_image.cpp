@@ -17,6 +17,7 @@ enum : uint32_t {
     OPTIONAL_HEADERS_SIZE_AT = 60,
     SECTION_SIZE = 40,
     MACHINE_I386 = 0x14c,
+    FLAG_EXECUTABLE = 0x0002, // IMAGE_FILE_EXECUTABLE_IMAGE: unset means a linker error
     FLAG_DLL = 0x2000,
     MAGIC_PE32 = 0x10b,
 };
@@ -50,6 +51,8 @@ PeVerdict judge_pe_image(const unsigned char *head, size_t head_len, uint64_t fi
     unsigned flags = read16(header + 22);
     if (*machine != MACHINE_I386)
         return PE_OTHER_MACHINE;
+    if ((flags & FLAG_EXECUTABLE) == 0)
+        return PE_NOT_EXECUTABLE;
     if ((flags & FLAG_DLL) == 0)
         return PE_NOT_A_DLL;
     uint64_t optional = pe + FILE_HEADER_SIZE;

@@ -6,12 +6,13 @@
 #include <stdint.h>
 
 enum PeVerdict {
-    PE_LOADABLE,      // a PE32 image for i386 with the DLL flag, all of it in the file
-    PE_NOT_AN_IMAGE,  // no MZ header, or no PE header where it points
-    PE_OTHER_MACHINE, // built for another processor (*machine: 0x8664 for AMD64)
-    PE_NOT_A_DLL,     // a program, not a library
-    PE_NOT_PE32,      // the optional header is not the 32-bit kind
-    PE_CUT_SHORT,     // headers or sections reach past the end of the file
+    PE_LOADABLE,       // a PE32 image for i386, flagged executable and DLL, all in the file
+    PE_NOT_AN_IMAGE,   // no MZ header, or no PE header where it points
+    PE_OTHER_MACHINE,  // built for another processor (*machine: 0x8664 for AMD64)
+    PE_NOT_EXECUTABLE, // without the executable-image flag: a linker error
+    PE_NOT_A_DLL,      // a program, not a library
+    PE_NOT_PE32,       // the optional header is not the 32-bit kind
+    PE_CUT_SHORT,      // headers or sections reach past the end of the file
 };
 
 // How many bytes from the start the judgement needs at most; fewer when

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "../control/text.h"
+#include "hif_text.h"
 
 const char driver_level_key[] = "heidiversion";
 
@@ -15,47 +16,6 @@ const char hif_cannot_open_message[] =
 const char hif_key_missing_message[] =
     "There are some missing information in the installation HIF file.\nPlease contact your "
     "driver provider to get a new HIF file.";
-
-// Text-mode rules applied to a binary stream, so every build reads a file
-// the same way: CR LF arrives as LF and a byte 26 ends the file.
-struct TextReader {
-    FILE *file;
-    bool ended;
-};
-
-static int next_text_byte(TextReader *reader) {
-    if (reader->ended)
-        return EOF;
-    int c = getc(reader->file);
-    if (c == '\r') {
-        int after = getc(reader->file);
-        if (after == '\n')
-            return '\n';
-        if (after != EOF)
-            ungetc(after, reader->file);
-    }
-    if (c == EOF || c == 26) {
-        reader->ended = true;
-        return EOF;
-    }
-    return c;
-}
-
-// Reads up to 99 bytes, stopping after a line feed. Returns the count read;
-// 0 at the end of the file.
-static size_t read_piece(TextReader *reader, char line[HIF_LINE_SIZE]) {
-    size_t len = 0;
-    while (len < HIF_LINE_SIZE - 1) {
-        int c = next_text_byte(reader);
-        if (c == EOF)
-            break;
-        line[len++] = static_cast<char>(c);
-        if (c == '\n')
-            break;
-    }
-    line[len] = '\0';
-    return len;
-}
 
 char *trim_hif_key(char *key_part) {
     while (*key_part == ' ' || *key_part == '\t')

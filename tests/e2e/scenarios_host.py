@@ -153,9 +153,14 @@ def lists_what_the_dialog_shows(scenario):
                                                          ["list", "--kit", "K:\\kit"])
         wanted = dialog_products(scenario)
         listed = LISTED.findall(out)
-        if wanted is None and (status, listed) != (1603, []):
+        # No product registered is an answer (0); a registry that cannot be
+        # read is a failure.
+        said = ((0, "no AutoCAD product is registered on this PC\n")
+                if scenario["steps"][0] == NO_PRODUCT
+                else (1603, "the registry's AutoCAD entries cannot be read\n"))
+        if wanted is None and (status, out) != said:
             return [f"the installer ends its scan with a message, kapdeploy gave {status} and "
-                    f"{listed}"]
+                    f"{out!r}"]
         if wanted is not None and (status, listed) != (0, wanted):
             return [f"the dialog shows {wanted}, kapdeploy listed {listed} ({status}): {out}{err}"]
         return []

@@ -11,7 +11,8 @@ import socket
 import time
 
 import wineharness
-from kapfixtures import RELEASE_LEVELS, driver_files, make_kit, registry_script, sample_kit
+from kapfixtures import (HARDCOPY, RELEASE_LEVELS, driver_files, make_kit, registry_script,
+                         sample_kit)
 
 HOSTS = {"A": {"libs": {"hcreg8.dll": "8.1.0.0"}}, "B": {"libs": {"hcreg7.dll": "7.1.0.0"}},
          "C": {"libs": {"hcreg9.dll": "9.0.0.0"}}}
@@ -30,9 +31,9 @@ def expect(ok, message):
         raise Failed(message)
 
 
-def registry(work, products):
+def registry(work, products, extra=()):
     script = registry_script([(k, n, wineharness.winpath(work, os.path.join(
-        wineharness.drive(work), loc))) for k, n, loc in products])
+        wineharness.drive(work), loc))) for k, n, loc in products], extra)
     got = wineharness.run_driver(work, script, "kit", [], program="kapdeploy.exe")
     expect(got == ["exit 87"], f"setting the registry: {got}")
 
@@ -94,6 +95,8 @@ def scenario(run):
 def one_product(work, drive):
     registry(work, THREE[:1])
     args = ("--product", "autocad 2005", "--language", "english")
+    _, out, _ = deploy(work, "remove", *args, code=0)
+    expect(out.endswith(": nothing to remove: none of the kit's files is there\n"), out)
     _, out, _ = deploy(work, "install", *args, code=0)
     expect(out.endswith(": installed 5 files\n") and out.count("\n") == 1, out)
     expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "files differ from kit")
@@ -187,16 +190,19 @@ def old_set(drive, host="A"):
 
 @scenario
 def held_open(work, drive):
-    """The first of two products held: its 1618 outlives the second's 0."""
-    registry(work, THREE[:2])
+    """The first of three products held: its 1618 outlives the second's 0
+    and the third's refusal, which the run after it reports."""
+    registry(work, THREE)
     before = old_set(drive)
-    _, out, _ = deploy(work, "install", "--product", "all", "--language", "English",
-                       holds=["K:\\A\\drv\\kapvl.drc"], code=1618)
+    install = ("install", "--product", "all", "--language", "English")
+    _, out, _ = deploy(work, *install, holds=["K:\\A\\drv\\kapvl.drc"], code=1618)
     lines = out.splitlines()
-    expect(len(lines) == 2 and "try again later" in lines[0] and "kapvl.drc" in lines[0] and
-           lines[1].endswith(": installed 4 files"), out)
+    expect(len(lines) == 3 and "try again later" in lines[0] and "kapvl.drc" in lines[0] and
+           lines[1].endswith(": installed 4 files") and ": refused: " in lines[2], out)
     expect(files(drive, "A") == before, "the held product changed")
     expect(files(drive, "B") == kit_files(drive, "English", "ACAD2002"), "B not installed")
+    _, out, _ = deploy(work, *install, code=1603)
+    expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "A not installed")
 
 
 @scenario
@@ -251,7 +257,9 @@ def bad_input(work, drive):
     common = ("--product", "all", "--language", "English")
     for args, words in [(common + ("--kit", "K:\\nope"), "kit folder K:\\nope does not exist"),
                         (("--product", "all", "--language", "magyar"), "has no Magyar"),
-                        (("--product", "Nothing", "--language", "English"), "no registered")]:
+                        (("--product", "Nothing", "--language", "English"),
+                         'no registered product has the name or key "Nothing"; registered: '
+                         'AutoCAD 2005 [KapTest\\P1]\n')]:
         _, out, _ = deploy(work, "install", *args, code=1603)
         expect(words in out, out)
     # Run from a folder that is no kit, as a start-up script is.
@@ -260,13 +268,37 @@ def bad_input(work, drive):
     _, out, _ = deploy(work, "list", cwd="A", code=0)
     expect(out.endswith("\nthe current folder K:\\A holds no kit: give --kit\n"), out)
     _, out, _ = deploy(work, "--help", code=0)
-    expect("1618  a file was in use" in out and "unless --kit names it" in out, out)
-    # The log's folders are made; a log that still cannot be opened is told.
+    expect("1618  a file was in use" in out and "1622  install or remove: the --log" in out and
+           "unless --kit names it" in out, out)
+    # A refused line reaches the log, which a relative --log puts in the
+    # current folder and names in full; a missing value names its option.
+    _, out, err = deploy(work, "install", "--kit", "--log", "bad.log", *common, cwd="A", code=87)
+    expect(os.path.exists(os.path.join(drive, "A", "bad.log")), "the refusal made no log")
+    log = re.sub(STAMP, "", read_log(drive, "A/bad.log"))
+    expect(err.startswith("kapdeploy: --kit: an option lacks its value\n") and
+           "\nlog K:\\A\\bad.log\nkapdeploy: --kit: an option lacks its value\nexit code 87\n"
+           in log, err + log)
+    # A log that cannot be opened: a change does not start, not even the
+    # finishing of an interrupted run.
+    stale = os.path.join(drive, "A", "drv", "kapvl.hdi.kapnew")
+    with open(stale, "w") as f:
+        f.write("a copy cut short\n")
+    wineharness.give_to_test_user(drive)
+    before = files(drive, "A")
+    for action in ("install", "remove"):
+        _, out, err = deploy(work, action, *common, "--log", "K:\\kit", code=1622)
+        expect(out == "" and "the log K:\\kit cannot be opened (error 5: " in err,
+               repr((out, err)))
+    expect(files(drive, "A") == before, "something changed")
+    os.remove(stale)
+    # The log's folders are made.
     _, out, err = deploy(work, "install", *common, "--log", "K:\\new\\logs\\kap.log", code=0)
     expect(": installed 5 files" in out and err == "" and
            read_log(drive, "new/logs/kap.log").endswith("exit code 0\n"), err)
-    _, out, err = deploy(work, "install", *common, "--log", "K:\\kit", code=0)
-    expect("the log K:\\kit cannot be written (error 5: " in err, err)
+    # detect answers without its log, and never on standard error.
+    _, out, err = deploy(work, "detect", *common, "--log", "K:\\kit", code=0)
+    expect(out == "Kap HDI driver installed (English) in 1 product\n" and err == "",
+           repr((out, err)))
 
 
 @scenario
@@ -391,6 +423,23 @@ def stale_beside_good(work, drive):
 
 
 @scenario
+def no_product_registered(work, drive):
+    """No AutoCAD: no Hardcopy key, then the key without a product."""
+    common = ("--product", "all", "--language", "English")
+    for extra in ([f"del\t{HARDCOPY}"], []):
+        registry(work, [], extra)
+        said = "no AutoCAD product is registered on this PC"
+        _, out, _ = deploy(work, "remove", *common, code=0)
+        expect(out == said + ": nothing to remove\n", f"{extra}: {out}")
+        _, out, err = deploy(work, "detect", *common, code=1)
+        expect(out == "" and err == "", f"{extra}: {(out, err)!r}")
+        _, out, _ = deploy(work, "list", code=0)
+        expect(out == said + "\n", f"{extra}: {out}")
+        _, out, _ = deploy(work, "install", *common, code=1603)
+        expect(out == said + "\n", f"{extra}: {out}")
+
+
+@scenario
 def swallowed_dry_run(work, drive):
     registry(work, THREE[:1])
     before = old_set(drive)
@@ -419,12 +468,24 @@ def no_drv_folder(work, drive):
 
 @scenario
 def read_only_and_twice_matched_kit(work, drive):
+    """Two drivers: a fleet must not guess which one was meant. Two help
+    files: the installer's first match, said (the search's order is the
+    file system's)."""
     registry(work, THREE[:1])
+    before = old_set(drive)
     folder = os.path.join(drive, "kit", "English", "ACAD2005")
     for name in os.listdir(folder):
         os.chmod(os.path.join(folder, name), 0o444)
+    for action in ("install", "remove"):
+        _, out, _ = deploy(work, action, "--product", "all", "--language", "English", code=1603)
+        expect(re.search(r"failed, nothing changed: 2 files match \*\.hdi in the kit \((kapvl|"
+                         r"kapvm)\.hdi, (kapvl|kapvm)\.hdi\): it must hold one", out) and
+               "kapvl.hdi" in out and "kapvm.hdi" in out, out)
+    expect(files(drive, "A") == before, "something changed")
+    os.remove(os.path.join(folder, "kapvm.hdi"))
     _, out, _ = deploy(work, "install", "--product", "all", "--language", "English", code=0)
-    expect("installed 5 files (2 files match *.hdi, the one used: kapvl.hdi)" in out, out)
+    expect(re.search(r"installed 5 files \(2 files match \*\.hlp, the one used: kapv[lm]\.hlp\)",
+                     out), out)
     for sub in ("drv", "help"):
         for name in os.listdir(os.path.join(drive, "A", sub)):
             expect(os.stat(os.path.join(drive, "A", sub, name)).st_mode & 0o200,
@@ -544,11 +605,15 @@ def two_at_once(work, drive):
         os.kill(pid, signal.SIGSTOP)
     try:
         second = wineharness.run_watched(work, "kit", "kapdeploy.exe", install)
+        # list only looks: it does not wait for the lock (and give 1618).
+        listed = wineharness.run_watched(work, "kit", "kapdeploy.exe", ("list",))
     finally:
         for pid in pids:
             os.kill(pid, signal.SIGCONT)
     first = collect()
     expect(second[0] == 1618 and "in progress" in second[1], f"second run: {second}")
+    expect(listed[0] == 0 and "AutoCAD 2005 [KapTest\\P1]" in listed[1],
+           f"list beside it: {listed}")
     expect(first[0] == 0 and "installed 5 files" in first[1], f"first run: {first}")
 
 
@@ -698,8 +763,8 @@ SCENARIOS = [
     dict(name="level mismatch, unknown minor, language not offered", hosts={
         "A": HOSTS["A"], "B": HOSTS["B"],
         "C": {"libs": {"hcreg8.dll": "8.3.0.0"}}}, kit=refused_kit(), run=refusals),
-    dict(name="the first of two products held open: 1618", hosts=HOSTS, kit=sample_kit(),
-         run=held_open),
+    dict(name="the first of three products held open, the third refused: 1618", hosts=HOSTS,
+         kit={k: v for k, v in sample_kit().items() if k != "English/ACAD2007"}, run=held_open),
     dict(name="remove keeps a changed file", hosts=HOSTS, kit=sample_kit(),
          run=changed_file_stays),
     dict(name="dry run, read-only target, unwritable folder", hosts=HOSTS, kit=sample_kit(),
@@ -717,6 +782,8 @@ SCENARIOS = [
     dict(name="a product whose folder is gone beside a good one", hosts=HOSTS, kit=sample_kit(),
          run=stale_beside_good),
     dict(name="a swallowed --dry-run", hosts=HOSTS, kit=sample_kit(), run=swallowed_dry_run),
+    dict(name="no AutoCAD registered: remove 0, detect 1, list 0, install 1603", hosts=HOSTS,
+         kit=sample_kit(), run=no_product_registered),
     dict(name="a product without drv, dry run and real", hosts={
         "D": {"libs": {"hcreg8.dll": "8.1.0.0"}, "drv": False}}, kit=sample_kit(),
         run=no_drv_folder),
@@ -727,7 +794,8 @@ SCENARIOS = [
          hosts=HOSTS, kit=sample_kit(), run=rebuilt_kit),
     dict(name="the Add/Remove Programs entries and their uninstall without kit or program",
          hosts=HOSTS, kit=sample_kit(), run=uninstall_entry),
-    dict(name="a read-only kit with two drivers", hosts=HOSTS, kit={"English/ACAD2005": {
-        **driver_files("8,1,0,0"), "kapvm.hdi": "another driver\n"}},
-        run=read_only_and_twice_matched_kit),
+    dict(name="a kit with two drivers refused, a read-only kit with two help files", hosts=HOSTS,
+         kit={"English/ACAD2005": {**driver_files("8,1,0,0"), "kapvm.hdi": "another driver\n",
+                                   "kapvm.hlp": "other help\n"}},
+         run=read_only_and_twice_matched_kit),
 ]

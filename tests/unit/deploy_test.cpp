@@ -35,6 +35,8 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         {{"list", "--product", "x"}, "unknown option for this sub-command"},
         {{"install", "--product", "all"}, "--product and --language are required"},
         {{"install", "--product", "all", "--language"}, "an option lacks its value"},
+        {{"install", "--kit", "--log", "x", "--product", "all", "--language", "English"},
+         "an option lacks its value"},
         {{"install", "--product", "", "--language", "English"}, "an option's value is empty"},
         {{"install", "--product", "a", "--product", "b", "--language", "English"},
          "an option is given twice"},
@@ -43,6 +45,13 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         {{"remove", "--product", "all", "--language", "English", "--dry-run", "--log", "x"},
          nullptr},
         {{"--version", "--kit", "x"}, "unknown option for this sub-command"},
+        // A recorded build is removed without the kit's language; only
+        // install may go back to an older build.
+        {{"remove", "--product", "all"}, nullptr},
+        {{"remove", "--language", "English"}, "--product is required"},
+        {{"detect", "--product", "all"}, "--product and --language are required"},
+        {{"install", "--product", "all", "--language", "English", "--allow-downgrade"}, nullptr},
+        {{"remove", "--product", "all", "--allow-downgrade"}, "unknown option for this sub-command"},
         {{"detect", "--product", "all", "--language", "English", "--log", "C:\\k.log"}, nullptr},
         // --log "C:\out\" --dry-run, as Windows splits it
         {{"install", "--product", "all", "--language", "English", "--log", "C:\\out\" --dry-run"},
@@ -54,10 +63,37 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         const char *problem = parse(row.args, &command);
         EXPECT_STREQ(row.problem, problem);
     }
+    // What the refusal names, and the log it still reaches.
+    struct Refused {
+        std::vector<const char *> args;
+        const char *option; // named as lacking or holding a wrong value
+        const char *log;
+    } refused[] = {
+        {{"remove", "--kit", "K:\\kit\" --log x", "--product", "all", "--language", "English"},
+         "--kit",
+         nullptr},
+        {{"install", "--kit", "--log", "K:\\x.log", "--product", "all", "--language", "English"},
+         "--kit",
+         "K:\\x.log"},
+        {{"install", "--product", "all", "--language", "English", "--frob", "--log", "x.log"},
+         nullptr,
+         "x.log"},
+        {{"detect", "--log", "x.log", "--product", "all", "--language", "Klingon"},
+         "--language",
+         "x.log"},
+        {{"install", "--product", "all", "--log", "x.log"}, nullptr, "x.log"},
+        {{"install", "--product", "all", "--language", "English", "--log", "--dry-run"},
+         "--log",
+         nullptr},
+        {{"list", "--log", "x.log"}, nullptr, nullptr},
+    };
+    for (const Refused &r : refused) {
+        DeployCommand command;
+        EXPECT_NE(nullptr, parse(r.args, &command)) << r.args[1];
+        EXPECT_STREQ(r.option, command.culprit_option) << r.args[1];
+        EXPECT_STREQ(r.log, command.log) << r.args[1];
+    }
     DeployCommand command;
-    parse({"remove", "--kit", "K:\\kit\" --log x", "--product", "all", "--language", "English"},
-          &command);
-    EXPECT_STREQ("--kit", command.culprit_option);
     EXPECT_NE(nullptr, parse({"install", "--product", "all", "--language", "Klingon"}, &command));
     ASSERT_EQ(nullptr, parse({"install", "--product", "all", "--language", "chineses"}, &command));
     EXPECT_STREQ("ChineseS", command.language);
@@ -83,8 +119,10 @@ TEST(DeployChecks, TheWorstOutcomeGivesTheExitCode) {
         {{}, 1603},
         {{OUTCOME_DONE, OUTCOME_ALREADY}, 0},
         {{OUTCOME_DONE, OUTCOME_IN_USE}, 1618},
-        {{OUTCOME_IN_USE, OUTCOME_REFUSED}, 1603},
-        {{OUTCOME_FAILED, OUTCOME_IN_USE}, 1603},
+        // The retry finishes the held one; the next run reports the refusal.
+        {{OUTCOME_IN_USE, OUTCOME_REFUSED}, 1618},
+        {{OUTCOME_FAILED, OUTCOME_IN_USE}, 1618},
+        {{OUTCOME_REFUSED, OUTCOME_DONE}, 1603},
         {{OUTCOME_IN_USE, OUTCOME_DONE}, 1618},
         {{OUTCOME_ABSENT, OUTCOME_DONE}, 0},
         {{OUTCOME_ABSENT, OUTCOME_IN_USE, OUTCOME_ALREADY}, 1618},
@@ -94,6 +132,14 @@ TEST(DeployChecks, TheWorstOutcomeGivesTheExitCode) {
     for (const Row &row : rows)
         EXPECT_EQ(row.code,
                   combine_exit_code(row.outcomes.data(), static_cast<int>(row.outcomes.size())));
+    // No product registered, or none of those selected present.
+    struct Nothing {
+        DeployAction action;
+        int code;
+    } nothing[] = {
+        {ACTION_INSTALL, 1603}, {ACTION_DETECT, 1}, {ACTION_REMOVE, 0}, {ACTION_LIST, 0}};
+    for (const Nothing &n : nothing)
+        EXPECT_EQ(n.code, nothing_there_exit_code(n.action)) << n.action;
 }
 
 TEST(DeployChecks, DetectionCountsThePresentProducts) {

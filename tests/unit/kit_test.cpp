@@ -165,6 +165,13 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
             hif(k, folder, std::string("heidiversion=") + line + "\n");
         };
     };
+    // The release's level in every folder, then one folder's line.
+    auto column_row = [](int release, const char *level, const char *folder, const char *line) {
+        return [=](const std::string &k) {
+            set_level(k, release, level);
+            hif(k, folder, std::string("heidiversion=") + line + "\n");
+        };
+    };
     auto library = [](const char *folder, const char *name, std::string bytes) {
         return [folder, name, bytes](const std::string &k) {
             write_file(at(k, folder) / name, bytes);
@@ -238,6 +245,10 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
          },
          joined({in_every("error level-of-other-release", 3, "kap.hif"),
                  in_every("error level-of-other-release", 6, "kap.hif")})},
+        {"the ACAD2000 level, the first release's, in one ACAD2002 folder",
+         level_row("English/ACAD2002", "6,0,0,0"),
+         {"error level-of-other-release English/ACAD2002/kap.hif",
+          "warning level-differs English/ACAD2002/kap.hif"}},
         {"the 2000i build in every ACAD2000 folder",
          [](const std::string &k) { set_level(k, 0, "7,0,0,0"); },
          in_every("error level-of-other-release", 0, "kap.hif")},
@@ -256,13 +267,31 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
           "warning level-differs Magyar/ACAD2004/kap.hif",
           "warning level-differs Polski/ACAD2004/kap.hif",
           "warning level-differs Russkii/ACAD2004/kap.hif"}},
-        // A line the installer reads otherwise than it is written.
-        {"dots for commas: read as 8.0.0.0, refused without a word",
+        // A line read otherwise than written: an error only where the level
+        // read is refused on the hosts where the other languages install.
+        {"dots for commas: read as 8.0.0.0, the release's own level",
          level_row("English/ACAD2004", "8.0.2.1"),
-         {"error level-misread English/ACAD2004/kap.hif"}},
-        {"two numbers: the build read as 0",
+         {"warning level-loosely-written English/ACAD2004/kap.hif"}},
+        {"dots for commas: read as 8.0.0.0 where 8.0.2.1 installs, refused without a word",
+         column_row(3, "8,0,2,1", "English/ACAD2004", "8.0.2.1"),
+         {"error level-misread English/ACAD2004/kap.hif",
+          "warning level-differs English/ACAD2004/kap.hif"}},
+        // Fewer than four numbers were an error whatever they read as; 9.0.0.0
+        // is the release's own level.
+        {"two numbers: the build read as 0, as the release's level has it",
          level_row("English/ACAD2007", "9,0"),
-         {"error level-misread English/ACAD2007/kap.hif"}},
+         {"warning level-loosely-written English/ACAD2007/kap.hif"}},
+        {"three numbers where 8.0.2.1 installs: a revision of 0 installs too",
+         column_row(3, "8,0,2,1", "English/ACAD2004", "8,0,2"),
+         {"warning level-loosely-written English/ACAD2004/kap.hif",
+          "warning level-differs English/ACAD2004/kap.hif"}},
+        {"an empty piece that reads as the level where 8.0.2.1 installs",
+         column_row(3, "8,0,2,1", "English/ACAD2004", "8,,2,1"),
+         {"warning level-loosely-written English/ACAD2004/kap.hif"}},
+        {"an empty last piece where 8.1.5.2 installs",
+         column_row(4, "8,1,5,2", "English/ACAD2005", "8,1,5,"),
+         {"warning level-loosely-written English/ACAD2005/kap.hif",
+          "warning level-differs English/ACAD2005/kap.hif"}},
         {"quotes: the major read as 0",
          level_row("English/ACAD2006", "\"8,2,3,10\""),
          {"error level-misread English/ACAD2006/kap.hif",
@@ -319,6 +348,9 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
         {"a 64-bit resource library",
          library("English/ACAD2005", "kapvl.dll", tiny_image("x64", 0x8664, 0x2022, 0x20b)),
          {"error not-loadable English/ACAD2005/kapvl.dll"}},
+        {"a driver without the executable-image flag",
+         library("English/ACAD2005", "kapvl.hdi", tiny_image("obj", 0x14c, 0x2100)),
+         {"error not-loadable English/ACAD2005/kapvl.hdi"}},
         {"a 32-bit program as the driver",
          library("English/ACAD2005", "kapvl.hdi", tiny_image("exe", 0x14c, 0x0102)),
          {"error not-loadable English/ACAD2005/kapvl.hdi"}},
@@ -339,6 +371,12 @@ TEST(KitCheck, EachFaultIsFoundWhereItIs) {
          library("English/ACAD2005", "._kapvl.hdi", std::string("\0\5\x16\7", 4) + "Mac"),
          {"error not-loadable English/ACAD2005/._kapvl.hdi",
           "warning several-matches English/ACAD2005/._kapvl.hdi",
+          "warning several-matches English/ACAD2005/kapvl.hdi"}},
+        // NTFS folds names to upper case: "_" sorts after the letters.
+        {"a spare _kapvl.hdi lists after kapvl.hdi",
+         library("English/ACAD2005", "_kapvl.hdi", "not a driver"),
+         {"warning spare-not-loadable English/ACAD2005/_kapvl.hdi",
+          "warning several-matches English/ACAD2005/_kapvl.hdi",
           "warning several-matches English/ACAD2005/kapvl.hdi"}},
         {"a spare that is no DLL, listed after the driver",
          library("English/ACAD2005", "zz.hdi", "not a driver"),
@@ -687,9 +725,9 @@ TEST(Kapkit, MatrixAndFindingLines) {
         "\nerror    English/ACAD2004/kap.hif: has no heidiversion line; the nearest is "
         "\"\\xef\\xbb\\xbfheidiversion=8,0,0,0\": the installer stops",
         "\nerror    English/ACAD2005/kap.hif: heidiversion line \"heidiversion=8.1.12.0\" reads "
-        "as 8.0.0.0, not the 8.1.12.0 written: dots stand where commas belong, and a number ends "
-        "at its first dot: the installer refuses the driver on the hosts the line was written "
-        "for\n",
+        "as 8.0.0.0, where 8.1.12.0 was perhaps meant: dots stand where commas belong, and a "
+        "number ends at its first dot; no ACAD2005 host accepts it (its levels are 8.1.*.*): the "
+        "installer refuses the driver on those hosts\n",
         "\nwarning  Deutsch/ACAD2004: 11 more several-matches findings like the above\n",
     };
     for (const char *line : read_lines)
@@ -713,6 +751,54 @@ TEST(Kapkit, MatrixAndFindingLines) {
     };
     for (const char *line : marked_lines)
         EXPECT_NE(std::string::npos, out.find(line)) << line << "\nin:\n" << out;
+    remove_tree(kit);
+
+    // Lines quoted as the installer reads them, and worded by the level read.
+    kit = make_sample_kit();
+    set_level(kit, 3, "8,0,2,1");
+    set_level(kit, 4, "8,1,5,2");
+    hif(kit, "English/ACAD2004", "heidiversion=8,,2,1\r\n");
+    hif(kit, "Deutsch/ACAD2004", "heidiversion=8.0.2.1\n");
+    hif(kit, "English/ACAD2005", "heidiversion=8,1,5,\r\n");
+    hif(kit, "Deutsch/ACAD2005", "[Kap]\r\nheidiversion 8,1,5,2\r\n");
+    hif(kit, "Francais/ACAD2005", "[Kap]\x1a\r\nheidiversion=8,1,5,2\r\n");
+    hif(kit, "English/ACAD2007", "heidiversion=9,0,0,0\rname=Kap\n");
+    hif(kit, "Deutsch/ACAD2007", "heidiversion=9,0,0,0-rc2\n");
+    write_file(at(kit, "English/ACAD2006/kapvl.hdi"), tiny_image("obj", 0x14c, 0x2100));
+    write_file(at(kit, "English/ACAD2006/x.hdi_old"), "x");
+    ASSERT_EQ(1, run_kapkit({"check", "--host", "8.1.5.2", kit}, &out, &err));
+    const char *read_as_lines[] = {
+        "\nwarning  English/ACAD2004/kap.hif: heidiversion line \"heidiversion=8,,2,1\" reads as "
+        "8.0.2.1: a piece that is not a plain number reads as its leading digits, or 0: the "
+        "driver still installs",
+        "\nerror    Deutsch/ACAD2004/kap.hif: heidiversion line \"heidiversion=8.0.2.1\" reads as "
+        "8.0.0.0: dots stand where commas belong, and a number ends at its first dot; the "
+        "ACAD2004 hosts on which 11 languages' 8.0.2.1 installs refuse it without a word, as the "
+        "build differs: the installer refuses the driver on those hosts\n",
+        "\nwarning  English/ACAD2005/kap.hif: heidiversion line \"heidiversion=8,1,5,\" reads as "
+        "8.1.5.0: a piece that is not a plain number",
+        "\nerror    Deutsch/ACAD2005/kap.hif: has no heidiversion line; the nearest is "
+        "\"heidiversion 8,1,5,2\": the installer stops",
+        "\nerror    Francais/ACAD2005/kap.hif: has no heidiversion line: the installer stops",
+        "\nwarning  English/ACAD2007/kap.hif: heidiversion line "
+        "\"heidiversion=9,0,0,0\\x0dname=Kap\" "
+        "reads as 9.0.0.0: a piece that is not a plain number",
+        "\nwarning  Deutsch/ACAD2007/kap.hif: heidiversion line \"heidiversion=9,0,0,0-rc2\" "
+        "reads as 9.0.0.0: a piece that is not a plain number",
+        "\nerror    English/ACAD2006/kapvl.hdi: not a 32-bit Windows DLL (its header lacks the "
+        "executable-image flag (IMAGE_FILE_EXECUTABLE_IMAGE): a linker error)",
+        "\nwarning  English/ACAD2006/x.hdi_old: Windows' short name of this file matches a copied "
+        "pattern (*.hdi): the installer's file search may match it through that short name and "
+        "copy it",
+        "\n    English   installs\n",
+    };
+    for (const char *line : read_as_lines)
+        EXPECT_NE(std::string::npos, out.find(line)) << line << "\nin:\n" << out;
+    EXPECT_EQ(std::string::npos, out.find("written")) << out;
+    ASSERT_EQ(1, run_kapkit({"check", "--json", kit}, &out, &err));
+    EXPECT_NE(std::string::npos, out.find("the nearest is \\\"heidiversion 8,1,5,2\\\": the"))
+        << out;
+    EXPECT_EQ(std::string::npos, out.find("\\u000d\\\"")) << out;
     remove_tree(kit);
 }
 
@@ -785,6 +871,7 @@ TEST(KitRules, LevelsBelongToOneRelease) {
         {"a 32-bit DLL", tiny_image("dll"), PE_LOADABLE},
         {"a 64-bit DLL", tiny_image("dll", 0x8664, 0x2022, 0x20b), PE_OTHER_MACHINE},
         {"a 32-bit program", tiny_image("exe", 0x14c, 0x0102), PE_NOT_A_DLL},
+        {"no executable-image flag", tiny_image("obj", 0x14c, 0x2100), PE_NOT_EXECUTABLE},
         {"a PE32+ header on i386", tiny_image("odd", 0x14c, 0x2102, 0x20b), PE_NOT_PE32},
         {"the PE header cut off", tiny_image("cut").substr(0, 100), PE_CUT_SHORT},
         {"the section cut off", tiny_image("cut").substr(0, 0x3ff), PE_CUT_SHORT},
