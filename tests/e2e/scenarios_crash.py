@@ -46,8 +46,9 @@ import subprocess
 import time
 
 import wineharness
-from kapfixtures import sample_kit
-from scenarios_kapdeploy import HOSTS, THREE, Failed, expect, old_set, registry, scenario
+from kapfixtures import RELEASE_LEVELS, driver_files, make_kit, sample_kit
+from scenarios_kapdeploy import (HOSTS, RELEASES, THREE, Failed, expect, old_set, registry,
+                                 scenario)
 
 PRODUCTS = [loc for _, _, loc in THREE]
 # The install record, in the product's folder beside drv and help, with its
@@ -437,6 +438,18 @@ def installed_kit(work, drive):
     expect(status == 0, f"install before the remove: {status} {out}")
 
 
+def installed_other_build(work, drive):
+    """Another build of the same levels, its files named otherwise, installed
+    from K:\\oldkit: the kit's build replaces it whole."""
+    make_kit(os.path.join(drive, "oldkit"), {
+        f"English/{release}": driver_files(RELEASE_LEVELS[release].replace(".", ","),
+                                           dll=release >= "ACAD2004", stem="kapvo")
+        for release in RELEASES.values()})
+    wineharness.give_to_test_user(drive)
+    status, out = kapdeploy(work, "install", *SELECT[:-1], "K:\\oldkit")
+    expect(status == 0, f"install of the other build: {status} {out}")
+
+
 @scenario
 def install_cut(work, drive):
     cut_everywhere(work, drive, "install", installed_before)
@@ -447,9 +460,16 @@ def remove_cut(work, drive):
     cut_everywhere(work, drive, "remove", installed_kit)
 
 
+@scenario
+def upgrade_cut(work, drive):
+    cut_everywhere(work, drive, "install", installed_other_build)
+
+
 SCENARIOS = [
     dict(name="power cut at every step of an install over three releases", hosts=HOSTS,
          kit=sample_kit(), run=install_cut),
     dict(name="power cut at every step of a remove over three releases", hosts=HOSTS,
          kit=sample_kit(), run=remove_cut),
+    dict(name="power cut at every step of a build replacing another over three releases",
+         hosts=HOSTS, kit=sample_kit(), run=upgrade_cut),
 ]
