@@ -13,7 +13,7 @@ PORTABLE   := $(shell cat src/portable_sources.txt src/kit/kit_sources.txt src/d
 SOURCES    := $(shell find src -name '*.cpp' | sort)
 POSIX_ONLY := $(filter %_posix.cpp,$(SOURCES))
 TOOLS_C    := $(sort $(wildcard tools/dlgdriver/*.c tools/conwatch/*.c tools/shared/*.c \
-                tests/win32/*.c))
+                tests/win32/*.c bench/durable_copy/*.c))
 FUZZ_SECONDS ?= 20
 
 .PHONY: all exe dlgdriver kapkit kapdeploy native setup check demo release lint fuzz bench clean
@@ -61,7 +61,7 @@ lint: exe native
 	  >build/tidy-native.log 2>&1 || { grep -v 'warnings generated' build/tidy-native.log; exit 1; }
 	@cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability \
 	  --std=c++17 -I src -I src/ui -I tools/shared src tools/dlgdriver tools/conwatch tools/shared \
-	  tests/win32
+	  tests/win32 bench/durable_copy
 	@clang-format --dry-run --Werror $(SOURCES) $(TOOLS_C) \
 	  $(wildcard src/*/*.h tools/dlgdriver/*.h tools/shared/*.h tests/win32/*.h tests/unit/*.cpp \
 	    tests/fuzz/*.cpp)

@@ -12,6 +12,8 @@
  *   root   Wine run by Unix root (under Wine only)
  *   folder where the rows make their files (default: %TEMP%\kapconf); it
  *          is made if missing and left empty.
+ * (conformance.exe running EVENT is the running program of the rows that
+ * need one, started by them: it sets EVENT and waits.)
  * Prints one line per row; exit code: the number of rows that failed, 100
  * for a wrong command line or a folder that cannot be made. */
 #include "rows.h"
@@ -64,6 +66,11 @@ static const Row ROWS[] = {
      ERROR_ACCESS_DENIED, "old"},
     {"MoveFileExA onto a read-only file, Wine: replaced", WINE, move_onto_read_only, 1, NOT_READ,
      "new"},
+    {"DeleteFileA of a running program's .exe", ANY, delete_running_exe, 0, ERROR_ACCESS_DENIED,
+     "kapdeploy.exe"},
+    /* The renamed file stays the running image: it cannot be deleted either. */
+    {"MoveFileExA of a running program's .exe to .kapold", ANY, rename_running_exe, 1, NOT_READ,
+     "kapdeploy.kapold; its DeleteFileA: 0 error 5"},
     {"FlushFileBuffers on a read-only handle", ANY, flush_read_only_handle, 0, ERROR_ACCESS_DENIED,
      NULL},
     {"FlushFileBuffers on a handle open for writing", ANY, flush_write_handle, 1, NOT_READ, NULL},
@@ -155,6 +162,8 @@ static int context(const char *account) {
 }
 
 int main(int argc, char **argv) {
+    if (argc == 3 && strcmp(argv[1], "running") == 0)
+        return run_as_running_copy(argv[2]);
     int here = argc >= 2 && argc <= 3 ? context(argv[1]) : 0;
     if (!here) {
         fprintf(stderr, "usage: conformance user|admin|root [folder]\n"

@@ -34,6 +34,12 @@ void search_null_path(const char *dir, Outcome *out);
 void enum_value_small_data(const char *dir, Outcome *out);
 void enum_value_small_name(const char *dir, Outcome *out);
 
+/* A running program's own .exe file (rows_process.c); the program is a
+ * copy of this one, started as "conformance.exe running EVENT". */
+void delete_running_exe(const char *dir, Outcome *out);
+void rename_running_exe(const char *dir, Outcome *out);
+int run_as_running_copy(const char *event);
+
 /* Shared by the rows (rows_files.c). */
 void join(char *out, const char *dir, const char *name);
 int put(const char *path, const char *text);
