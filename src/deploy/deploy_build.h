@@ -23,9 +23,9 @@ struct BuildRecord {
     char product_key[PATH_BUFFER_SIZE]; // the hardcopy value that names the product
     char language[LANGUAGE_NAME_SIZE];
     FourPartVersion version;
-    char digest[DIGEST_TEXT_SIZE];       // the build's identity
-    char installed_on[DATE_TEXT_SIZE];   // YYYYMMDD, as Add/Remove Programs wants it
-    unsigned long size_kb;               // the files' size, rounded up
+    char digest[DIGEST_TEXT_SIZE];     // the build's identity
+    char installed_on[DATE_TEXT_SIZE]; // YYYYMMDD, as Add/Remove Programs wants it
+    unsigned long size_kb;             // the files' size, rounded up
     BuildFile files[DEPLOY_STEP_COUNT];
     int count;
 };

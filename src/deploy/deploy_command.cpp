@@ -67,8 +67,8 @@ struct OptionName {
 };
 
 static const OptionName option_names[] = {
-    {"--product", 'p'},  {"--language", 'l'}, {"--kit", 'k'},
-    {"--log", 'g'},      {"--dry-run", 'd'},  {"--allow-downgrade", 'a'},
+    {"--product", 'p'}, {"--language", 'l'}, {"--kit", 'k'},
+    {"--log", 'g'},     {"--dry-run", 'd'},  {"--allow-downgrade", 'a'},
 };
 
 static const char *language_folder_named(const char *name) {
@@ -160,8 +160,8 @@ static const char *readable_log(int argc, char **argv) {
 }
 
 const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) {
-    *command =
-        DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false, false, nullptr, nullptr};
+    *command = DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr,
+                             false,       false,   nullptr, nullptr};
     if (argc < 2)
         return "no sub-command";
     const ActionName *found = nullptr;
@@ -180,8 +180,8 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
         problem = command->action == ACTION_REMOVE ? "--product is required"
                                                    : "--product and --language are required";
     // remove takes a recorded build away without any language.
-    if (problem == nullptr && command->action != ACTION_REMOVE &&
-        strchr(allowed, 'l') != nullptr && command->language == nullptr)
+    if (problem == nullptr && command->action != ACTION_REMOVE && strchr(allowed, 'l') != nullptr &&
+        command->language == nullptr)
         problem = "--product and --language are required";
     if (problem != nullptr && command->log == nullptr && strchr(allowed, 'g') != nullptr)
         command->log = readable_log(argc, argv);

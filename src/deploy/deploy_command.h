@@ -28,7 +28,7 @@ struct DeployCommand {
     const char *kit;      // null: the current folder
     const char *log;      // null: no log
     bool dry_run;
-    bool allow_downgrade; // install a build older than the one recorded
+    bool allow_downgrade;       // install a build older than the one recorded
     const char *culprit;        // the word of the line that is wrong, or null
     const char *culprit_option; // the option whose value is wrong or missing, or null
 };

@@ -208,11 +208,11 @@ static ProductOutcome failed_with(DWORD error) {
 
 // Makes the change: the new copies, the journal, the renames, the end.
 // record: the new record's text, or null when the change drops the record.
-static ProductOutcome commit(const DeploySet &set, const ProductRecord &product,
-                             const char *record, size_t record_len, char *reason) {
+static ProductOutcome commit(const DeploySet &set, const ProductRecord &product, const char *record,
+                             size_t record_len, char *reason) {
     DWORD error = ERROR_SUCCESS;
-    char record_copy[MAX_PATH];
     if (record != nullptr) {
+        char record_copy[MAX_PATH];
         product_file_path(record_copy, product.location, record_name, new_suffix);
         if (!write_flushed(record_copy, record, record_len, &error)) {
             tell_error(reason, "could not write", record_copy, error);

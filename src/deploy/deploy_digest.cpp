@@ -65,7 +65,10 @@ bool digest_file(const char *path, char digest[DIGEST_TEXT_SIZE], unsigned long 
     DWORD got = 0;
     *size = 0;
     bool ok = hash != 0;
-    while (ok && (ok = ReadFile(file, block, sizeof block, &got, nullptr) != 0) && got > 0) {
+    while (ok) {
+        ok = ReadFile(file, block, sizeof block, &got, nullptr) != 0;
+        if (!ok || got == 0)
+            break;
         ok = CryptHashData(hash, block, got, 0) != 0;
         *size += got;
     }

@@ -52,7 +52,7 @@ static bool kept_folder(char out[MAX_PATH], char *reason) {
 
 static LONG set_text(HKEY key, const char *name, const char *value) {
     return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
-                          static_cast<DWORD>(strlen(value) + 1));
+                          static_cast<DWORD>(strlen(value)) + 1);
 }
 
 static LONG set_number(HKEY key, const char *name, DWORD value) {
@@ -83,21 +83,22 @@ static bool write_entry(const DeployProduct &p, const BuildRecord &r, const char
     }
     version_text(version, sizeof version, r.version);
     HKEY key;
-    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                  &key, nullptr);
+    LONG status =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
     if (!registry_done(status, "could not write the Add/Remove Programs entry", path, reason))
         return false;
-    const char *texts[][2] = {{"DisplayName", display},          {"DisplayVersion", version},
-                              {"Publisher", "Kap"},              {"InstallDate", r.installed_on},
-                              {"UninstallString", command},      {"QuietUninstallString", command}};
-    for (const auto &t : texts)
-        status = status == ERROR_SUCCESS ? set_text(key, t[0], t[1]) : status;
+    const char *texts[][2] = {{"DisplayName", display},     {"DisplayVersion", version},
+                              {"Publisher", "Kap"},         {"InstallDate", r.installed_on},
+                              {"UninstallString", command}, {"QuietUninstallString", command}};
+    for (size_t i = 0; i < sizeof texts / sizeof texts[0] && status == ERROR_SUCCESS; ++i)
+        status = set_text(key, texts[i][0], texts[i][1]);
     const struct {
         const char *name;
         DWORD value;
-    } numbers[] = {{"EstimatedSize", static_cast<DWORD>(r.size_kb)}, {"NoModify", 1}, {"NoRepair", 1}};
-    for (const auto &n : numbers)
-        status = status == ERROR_SUCCESS ? set_number(key, n.name, n.value) : status;
+    } numbers[] = {
+        {"EstimatedSize", static_cast<DWORD>(r.size_kb)}, {"NoModify", 1}, {"NoRepair", 1}};
+    for (size_t i = 0; i < sizeof numbers / sizeof numbers[0] && status == ERROR_SUCCESS; ++i)
+        status = set_number(key, numbers[i].name, numbers[i].value);
     RegCloseKey(key);
     return registry_done(status, "could not write the Add/Remove Programs entry", path, reason);
 }
@@ -115,8 +116,7 @@ static bool entry_wanted(const char *name, const DeployProducts &products, const
 
 // Deletes this program's entries that no record stands behind; the others'
 // entries are never touched.
-static bool drop_stale_entries(const DeployProducts &products, const bool *recorded,
-                               char *reason) {
+static bool drop_stale_entries(const DeployProducts &products, const bool *recorded, char *reason) {
     HKEY root;
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_root, 0, KEY_READ, &root);
     if (status == ERROR_FILE_NOT_FOUND)
@@ -176,8 +176,8 @@ static bool keep_copy(const char *folder, char *reason) {
     one.count = 1;
     DeployFile &copy = one.files[0];
     copy.dropped = false;
-    if (!own_path(copy.source) || !concat_bounded(copy.target, MAX_PATH, folder, "\\",
-                                                  kept_program_name)) {
+    if (!own_path(copy.source) ||
+        !concat_bounded(copy.target, MAX_PATH, folder, "\\", kept_program_name)) {
         tell_error(reason, "could not keep a copy of kapdeploy in", folder,
                    ERROR_FILENAME_EXCED_RANGE);
         return false;

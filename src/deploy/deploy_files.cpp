@@ -186,13 +186,12 @@ SetState compare_set(DeploySet *set) {
     for (int i = 0; i < set->count; ++i) {
         DeployFile &file = set->files[i];
         file.state = file.source[0] != '\0' ? compare_file(file.source, file.target, &file.error)
-                                              : compare_digest(file.target, file.digest, &file.error);
+                                            : compare_digest(file.target, file.digest, &file.error);
         same += file.state == TARGET_SAME ? 1 : 0;
         present += file.state == TARGET_ABSENT ? 0 : 1;
     }
     return same == set->count ? SET_INSTALLED : present == 0 ? SET_ABSENT : SET_OTHER;
 }
-
 
 bool identify_build(DeploySet *set, const FourPartVersion &level, BuildRecord *build,
                     char *reason) {
@@ -251,7 +250,9 @@ RecordState read_record(const ProductRecord &product, BuildRecord *record, char 
     }
     if (read_build_record(text, got, record))
         return RECORD_OURS;
-    snprintf(reason, REASON_SIZE, "%s is not an install record of this program: look at it and "
-             "remove it", path);
+    snprintf(reason, REASON_SIZE,
+             "%s is not an install record of this program: look at it and "
+             "remove it",
+             path);
     return RECORD_FOREIGN;
 }

@@ -54,8 +54,7 @@ SetState compare_set(DeploySet *set);
 // The kit's build in the set: each file's digest, the build's digest and
 // version (the driver's fixed file version where it has one, else level),
 // the size; the product key, language and date are the caller's.
-bool identify_build(DeploySet *set, const FourPartVersion &level, BuildRecord *build,
-                    char *reason);
+bool identify_build(DeploySet *set, const FourPartVersion &level, BuildRecord *build, char *reason);
 
 enum RecordState { RECORD_NONE, RECORD_OURS, RECORD_FOREIGN };
 

@@ -54,10 +54,10 @@ enum { MOST = 16 };
 static int temporary_names(const char *folder, const char *stem, char names[MOST][MAX_PATH]) {
     char pattern[MAX_PATH];
     WIN32_FIND_DATAA found;
-    HANDLE search = folder[0] == '\0' ||
-                            !concat_bounded(pattern, MAX_PATH, folder, "\\", stem, "*.kap*")
-                        ? INVALID_HANDLE_VALUE
-                        : FindFirstFileA(pattern, &found);
+    HANDLE search =
+        folder[0] == '\0' || !concat_bounded(pattern, MAX_PATH, folder, "\\", stem, "*.kap*")
+            ? INVALID_HANDLE_VALUE
+            : FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     int count = 0;

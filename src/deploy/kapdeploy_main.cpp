@@ -119,8 +119,7 @@ static void change_words(char *reason, BuildChange change, const BuildRecord &re
 static void today(char out[DATE_TEXT_SIZE]) {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    snprintf(out, DATE_TEXT_SIZE, "%04u%02u%02u", t.wYear % 10000u, t.wMonth % 100u,
-             t.wDay % 100u);
+    snprintf(out, DATE_TEXT_SIZE, "%04u%02u%02u", t.wYear % 10000u, t.wMonth % 100u, t.wDay % 100u);
 }
 
 // The kit's build over the recorded one (null for none): the whole build
@@ -137,7 +136,7 @@ static ProductOutcome install_build(const DeployCommand &command, const DeployPr
     size_t len = strlen(line);
     build_words(line + len, LINE_SIZE - len, "build", build);
     BuildChange change = judge_build_change(recorded, build.version, build.digest);
-    if (change == BUILD_DOWNGRADE && !command.allow_downgrade) {
+    if (change == BUILD_DOWNGRADE && recorded != nullptr && !command.allow_downgrade) {
         char older[24];
         char newer[24];
         version_text(older, sizeof older, build.version);
@@ -173,8 +172,8 @@ static ProductOutcome detect_build(DeploySet *set, const ProductJudgement &judge
                      recorded->digest);
         }
     }
-    snprintf(reason, REASON_SIZE, "%s%s", installed ? "installed" : "not installed: ",
-             installed ? "" : why);
+    snprintf(reason, REASON_SIZE, "%s%s",
+             installed ? "installed" : "not installed: ", installed ? "" : why);
     return installed ? OUTCOME_DONE : OUTCOME_FAILED;
 }
 
@@ -219,6 +218,8 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
                             judged.driver_level.build, judged.driver_level.revision);
         const BuildRecord *was = recording == RECORD_OURS ? &recorded : nullptr;
         DeploySet set;
+        set.count = 0;
+        set.note[0] = '\0';
         if (record.location[0] == '\0') {
             snprintf(reason, REASON_SIZE, "its registry key gives no location");
         } else if (!fits) {

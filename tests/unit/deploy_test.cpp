@@ -51,7 +51,8 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         {{"remove", "--language", "English"}, "--product is required"},
         {{"detect", "--product", "all"}, "--product and --language are required"},
         {{"install", "--product", "all", "--language", "English", "--allow-downgrade"}, nullptr},
-        {{"remove", "--product", "all", "--allow-downgrade"}, "unknown option for this sub-command"},
+        {{"remove", "--product", "all", "--allow-downgrade"},
+         "unknown option for this sub-command"},
         {{"detect", "--product", "all", "--language", "English", "--log", "C:\\k.log"}, nullptr},
         // --log "C:\out\" --dry-run, as Windows splits it
         {{"install", "--product", "all", "--language", "English", "--log", "C:\\out\" --dry-run"},
@@ -460,9 +461,9 @@ TEST(DeployBuild, AVersionDecidesTheChangeAndTheDigestARebuild) {
         const char *digest;
         BuildChange change;
     } rows[] = {
-        {{8, 1, 0, 3}, D2, BUILD_SAME},     {{8, 1, 0, 3}, D1, BUILD_REBUILT},
-        {{8, 1, 0, 4}, D1, BUILD_UPGRADE},  {{8, 1, 1, 0}, D2, BUILD_UPGRADE},
-        {{9, 0, 0, 0}, D1, BUILD_UPGRADE},  {{8, 1, 0, 2}, D1, BUILD_DOWNGRADE},
+        {{8, 1, 0, 3}, D2, BUILD_SAME},      {{8, 1, 0, 3}, D1, BUILD_REBUILT},
+        {{8, 1, 0, 4}, D1, BUILD_UPGRADE},   {{8, 1, 1, 0}, D2, BUILD_UPGRADE},
+        {{9, 0, 0, 0}, D1, BUILD_UPGRADE},   {{8, 1, 0, 2}, D1, BUILD_DOWNGRADE},
         {{8, 0, 9, 9}, D2, BUILD_DOWNGRADE}, {{7, 65535, 65535, 65535}, D1, BUILD_DOWNGRADE},
     };
     for (const Row &row : rows)
