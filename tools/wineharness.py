@@ -146,9 +146,10 @@ def run_console(work, program, args, timeout=120):
 
 def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, line=None,
                 release=None):
-    """Runs a console program of bin/ from cwd (a folder on K:) through
-    conwatch, with holds (Windows paths) kept open without sharing by
-    another process (closed release milliseconds after the start, if given),
+    """Runs a console program of bin/ (or one named by its Windows path)
+    from cwd (a folder on K:) through conwatch, with holds (Windows paths)
+    kept open without sharing by another process (closed release
+    milliseconds after the start, if given),
     and line (if given) put at the end of the command line
     as it stands, unquoted. Returns the exit code as Windows gives it, standard
     output, standard error (Unix line ends), the windows it made, and how
@@ -163,7 +164,8 @@ def run_watched(work, cwd, program, args, holds=(), timeout=300, popen=False, li
            winpath(work, status), winpath(work, os.path.join(drive(work), cwd))]
     cmd += ["hold=" + h for h in holds] + ([] if line is None else ["line=" + line])
     cmd += [] if release is None else [f"release={release}"]
-    cmd += ["--", winpath(work, os.path.join(bin_dir, program))]
+    exe = program if ":\\" in program else winpath(work, os.path.join(bin_dir, program))
+    cmd += ["--", exe]
     proc, ended = captured(cmd + list(args), cwd=work)
 
     def collect():

@@ -9,13 +9,15 @@
 const char deploy_usage[] =
     "usage: kapdeploy list [--kit DIR]\n"
     "       kapdeploy install --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE] "
-    "[--dry-run]\n"
+    "[--dry-run] [--allow-downgrade]\n"
     "       kapdeploy detect --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE]\n"
-    "       kapdeploy remove --product NAME|KEY|all --language FOLDER [--kit DIR] [--log FILE] "
+    "       kapdeploy remove --product NAME|KEY|all [--language FOLDER] [--kit DIR] [--log FILE] "
     "[--dry-run]\n"
     "       kapdeploy --help | --version\n"
     "The kit is the current folder unless --kit names it, as for the installer; a start-up\n"
-    "script runs in C:\\Windows\\System32, so give --kit there.\n";
+    "script runs in C:\\Windows\\System32, so give --kit there. remove takes the build that\n"
+    "install recorded in the product away without the kit; --language and the kit serve only\n"
+    "products installed without a record.\n";
 
 const char deploy_exit_codes[] =
     "exit codes:\n"
@@ -41,7 +43,7 @@ static const ActionName action_names[] = {
 };
 
 // The options each sub-command takes, as letters: p product, l language,
-// k kit, g log, d dry run.
+// k kit, g log, d dry run, a allow a downgrade.
 static const char *allowed_options(DeployAction action) {
     switch (action) {
     case ACTION_LIST:
@@ -49,6 +51,7 @@ static const char *allowed_options(DeployAction action) {
     case ACTION_DETECT:
         return "plkg";
     case ACTION_INSTALL:
+        return "plkgda";
     case ACTION_REMOVE:
         return "plkgd";
     case ACTION_HELP:
@@ -64,7 +67,8 @@ struct OptionName {
 };
 
 static const OptionName option_names[] = {
-    {"--product", 'p'}, {"--language", 'l'}, {"--kit", 'k'}, {"--log", 'g'}, {"--dry-run", 'd'},
+    {"--product", 'p'}, {"--language", 'l'}, {"--kit", 'k'},
+    {"--log", 'g'},     {"--dry-run", 'd'},  {"--allow-downgrade", 'a'},
 };
 
 static const char *language_folder_named(const char *name) {
@@ -125,8 +129,8 @@ static const char *parse_options(int argc, char **argv, const char *allowed,
         }
         if (letter == 0 || strchr(allowed, letter) == nullptr)
             return "unknown option for this sub-command";
-        if (letter == 'd') {
-            command->dry_run = true;
+        if (letter == 'd' || letter == 'a') {
+            (letter == 'd' ? command->dry_run : command->allow_downgrade) = true;
             continue;
         }
         command->culprit_option = argv[i];
@@ -156,8 +160,8 @@ static const char *readable_log(int argc, char **argv) {
 }
 
 const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) {
-    *command =
-        DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr, false, nullptr, nullptr};
+    *command = DeployCommand{ACTION_HELP, nullptr, nullptr, nullptr, nullptr,
+                             false,       false,   nullptr, nullptr};
     if (argc < 2)
         return "no sub-command";
     const ActionName *found = nullptr;
@@ -172,8 +176,12 @@ const char *parse_deploy_command(int argc, char **argv, DeployCommand *command) 
     command->action = found->action;
     const char *allowed = allowed_options(found->action);
     const char *problem = parse_options(argc, argv, allowed, command);
-    if (problem == nullptr && strchr(allowed, 'p') != nullptr &&
-        (command->product == nullptr || command->language == nullptr))
+    if (problem == nullptr && strchr(allowed, 'p') != nullptr && command->product == nullptr)
+        problem = command->action == ACTION_REMOVE ? "--product is required"
+                                                   : "--product and --language are required";
+    // remove takes a recorded build away without any language.
+    if (problem == nullptr && command->action != ACTION_REMOVE && strchr(allowed, 'l') != nullptr &&
+        command->language == nullptr)
         problem = "--product and --language are required";
     if (problem != nullptr && command->log == nullptr && strchr(allowed, 'g') != nullptr)
         command->log = readable_log(argc, argv);

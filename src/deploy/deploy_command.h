@@ -24,10 +24,11 @@ enum {
 struct DeployCommand {
     DeployAction action;
     const char *product;  // a product name or key, or "all"; null for list
-    const char *language; // the kit's own spelling of the language folder
+    const char *language; // the kit's own spelling of the language folder; remove: may be null
     const char *kit;      // null: the current folder
     const char *log;      // null: no log
     bool dry_run;
+    bool allow_downgrade;       // install a build older than the one recorded
     const char *culprit;        // the word of the line that is wrong, or null
     const char *culprit_option; // the option whose value is wrong or missing, or null
 };

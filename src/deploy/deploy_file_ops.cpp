@@ -9,8 +9,10 @@
 #include "deploy_checks.h"
 #include "deploy_log.h"
 
-const char *folder_of(const ProductRecord &product, bool help) {
-    return help ? product.help_folder : product.driver_folder;
+const char *folder_of(const ProductRecord &product, ProductFolder folder) {
+    return folder == FOLDER_HELP       ? product.help_folder
+           : folder == FOLDER_LOCATION ? product.location
+                                       : product.driver_folder;
 }
 
 bool exists(const char *path) {
@@ -119,30 +121,39 @@ void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *
     product_file_path(out, product.driver_folder, journal_name, suffix);
 }
 
-bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error) {
-    char temp[MAX_PATH];
-    char path[MAX_PATH];
-    char text[JOURNAL_MOST_BYTES];
-    journal_path(temp, product, new_suffix);
-    journal_path(path, product, "");
-    DWORD size = static_cast<DWORD>(format_journal(journal, text, sizeof text));
-    HANDLE file = open_own(temp, GENERIC_WRITE, CREATE_ALWAYS, 0, error);
+bool write_flushed(const char *path, const char *text, size_t size, DWORD *error) {
+    HANDLE file = open_own(path, GENERIC_WRITE, CREATE_ALWAYS, 0, error);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    bool ok = WriteFile(file, text, size, &written, nullptr) && written == size && size > 0;
+    bool ok = size > 0 && WriteFile(file, text, static_cast<DWORD>(size), &written, nullptr) &&
+              written == size;
     if (!ok)
         *error = size == 0 ? ERROR_BUFFER_OVERFLOW : GetLastError();
     ok = ok && FlushFileBuffers(file);
     if (!ok && *error == ERROR_SUCCESS)
         *error = GetLastError();
     CloseHandle(file);
-    ok = ok && move_own(temp, path, error);
     if (!ok) {
         DWORD ignored;
-        drop_own(temp, &ignored);
+        drop_own(path, &ignored);
     }
     return ok;
+}
+
+bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error) {
+    char temp[MAX_PATH];
+    char path[MAX_PATH];
+    char text[JOURNAL_MOST_BYTES];
+    journal_path(temp, product, new_suffix);
+    journal_path(path, product, "");
+    if (!write_flushed(temp, text, format_journal(journal, text, sizeof text), error))
+        return false;
+    if (move_own(temp, path, error))
+        return true;
+    DWORD ignored;
+    drop_own(temp, &ignored);
+    return false;
 }
 
 JournalState read_journal_file(const ProductRecord &product, Journal *journal, DWORD *error) {

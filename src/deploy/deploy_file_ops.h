@@ -4,7 +4,7 @@
 #include "../control/platform.h"
 #include "deploy_journal.h"
 
-const char *folder_of(const ProductRecord &product, bool help);
+const char *folder_of(const ProductRecord &product, ProductFolder folder);
 
 bool exists(const char *path);
 
@@ -41,6 +41,10 @@ bool flush_file(const char *path, DWORD *error);
 // Writes the folder's names (the renames and deletions made in it) to the
 // disk.
 bool flush_folder(const char *folder, DWORD *error);
+
+// Writes the bytes to a new file of ours and flushes them; a file that
+// could not be written whole is deleted.
+bool write_flushed(const char *path, const char *text, size_t size, DWORD *error);
 
 // The product's journal in its driver folder, with a suffix ("" for none).
 void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *suffix);

@@ -4,7 +4,9 @@
 
 #include "../control/platform.h"
 #include "../package/deploy_steps.h"
+#include "deploy_build.h"
 #include "deploy_checks.h"
+#include "deploy_journal.h"
 
 // What compare_set found at a target.
 enum TargetState {
@@ -15,17 +17,21 @@ enum TargetState {
 };
 
 struct DeployFile {
-    char source[PATH_BUFFER_SIZE]; // in the package folder
+    char source[PATH_BUFFER_SIZE]; // in the package folder; "" for a file with no kit file
     char target[PATH_BUFFER_SIZE]; // in the driver or help folder
     char name[PATH_BUFFER_SIZE];
-    bool in_help_folder;
+    ProductFolder folder;
     bool source_read_only;
-    TargetState state; // as compare_set found it
-    DWORD error;       // why a target could not be read
+    bool dropped;                  // deleted by the change, not replaced
+    char digest[DIGEST_TEXT_SIZE]; // the kit file's, or the recorded one for a file with no source
+    TargetState state;             // as compare_set found it
+    DWORD error;                   // why a target could not be read
 };
 
+// The kit's files for a product and, in a change, the record and the files
+// of a recorded build that go.
 struct DeploySet {
-    DeployFile files[DEPLOY_STEP_COUNT];
+    DeployFile files[JOURNAL_MOST_ENTRIES];
     int count;
     char note[REASON_SIZE]; // help files the kit or the product lacks, patterns that match twice
 };
@@ -41,8 +47,24 @@ enum SetState {
     SET_ABSENT,    // no target exists
 };
 
-// Also notes each target's state.
+// Also notes each target's state: against the kit's file, or against the
+// recorded digest for a file with no source.
 SetState compare_set(DeploySet *set);
+
+// The kit's build in the set: each file's digest, the build's digest and
+// version (the driver's fixed file version where it has one, else level),
+// the size; the product key, language and date are the caller's.
+bool identify_build(DeploySet *set, const FourPartVersion &level, BuildRecord *build, char *reason);
+
+enum RecordState { RECORD_NONE, RECORD_OURS, RECORD_FOREIGN };
+
+// The build recorded in the product; RECORD_FOREIGN names the file in
+// reason (a file of that name this program did not write, or one it cannot
+// read).
+RecordState read_record(const ProductRecord &product, BuildRecord *record, char *reason);
+
+// Whether a file of the set goes in that folder.
+bool writes_in(const DeploySet &set, ProductFolder folder);
 
 // What the change checks after compare_set and before it writes anything,
 // the dry run too: every kit file and every target there can be read
@@ -51,14 +73,22 @@ SetState compare_set(DeploySet *set);
 ProductOutcome check_readable(const DeploySet &set, char *reason);
 ProductOutcome check_writable(const DeploySet &set, const ProductRecord &product, char *reason);
 
-// Replaces the product's files with the kit's, all or none.
-ProductOutcome install_set(DeploySet *set, const ProductRecord &product, bool dry_run,
-                           char *reason);
+// Replaces the product's files with the kit's build and records it, all or
+// none; the files of the recorded build (recorded: null for none) that the
+// new one does not hold go in the same commit where they still equal the
+// record, and are named in reason where they were changed since.
+ProductOutcome install_set(DeploySet *set, const ProductRecord &product, const BuildRecord &build,
+                           const BuildRecord *recorded, bool dry_run, char *reason);
 
 // Deletes the targets that equal their kit file, all or none; those read
 // and found to differ are named in reason; a target that cannot be read
 // stops it before anything is removed.
 ProductOutcome remove_set(DeploySet *set, const ProductRecord &product, bool dry_run, char *reason);
+
+// The files of the recorded build that still equal the record, and the
+// record, deleted all or none, with no kit; the changed ones kept and named.
+ProductOutcome remove_recorded(const BuildRecord &recorded, const ProductRecord &product,
+                               bool dry_run, char *reason);
 
 // Finishes or undoes a change that an earlier run left unfinished in the
 // product's folders and removes its temporary files. OUTCOME_ALREADY when

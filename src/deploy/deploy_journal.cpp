@@ -12,6 +12,7 @@
 #include "../control/text.h"
 
 const char journal_name[] = "kapdeploy.journal";
+const char *const folder_words[FOLDER_COUNT] = {"drv", "help", "location"};
 const char new_suffix[] = ".kapnew";
 const char old_suffix[] = ".kapold";
 
@@ -40,7 +41,7 @@ size_t format_journal(const Journal &journal, char *out, size_t cap) {
         const JournalEntry &e = journal.entries[i];
         fits = advanced(snprintf(out + len, cap - len, "%s %s %s\n",
                                  e.op == JOURNAL_REPLACE ? "replace" : "delete",
-                                 e.in_help_folder ? "help" : "drv", e.name),
+                                 folder_words[e.folder], e.name),
                         cap, &len);
     }
     fits = fits && advanced(snprintf(out + len, cap - len, "end %d %08lx\n", journal.count,
@@ -68,9 +69,12 @@ static bool parse_entry(char *line, JournalEntry *entry) {
         entry->op = JOURNAL_DELETE;
     else
         return false;
-    if (strcmp(folder, "drv") != 0 && strcmp(folder, "help") != 0)
+    int f = 0;
+    while (f < FOLDER_COUNT && strcmp(folder, folder_words[f]) != 0)
+        ++f;
+    if (f == FOLDER_COUNT)
         return false;
-    entry->in_help_folder = folder[0] == 'h';
+    entry->folder = static_cast<ProductFolder>(f);
     return plain_file_name(name) && concat_bounded(entry->name, PATH_BUFFER_SIZE, name);
 }
 
@@ -94,7 +98,7 @@ static bool parse_entries(const char *bytes, size_t size, Journal *journal) {
     char *line = text + strlen(journal_mark);
     while (*line != '\0') {
         char *next = strchr(line, '\n');
-        if (next == nullptr || journal->count == DEPLOY_STEP_COUNT)
+        if (next == nullptr || journal->count == JOURNAL_MOST_ENTRIES)
             return false;
         *next = '\0';
         if (!parse_entry(line, &journal->entries[journal->count]))

@@ -13,14 +13,22 @@ enum JournalOp {
     JOURNAL_DELETE,  // name was moved to name.kapold; finished by deleting both
 };
 
+// The product's folders a change writes in: its driver and help folders,
+// and its location, which holds the install record.
+enum ProductFolder { FOLDER_DRV, FOLDER_HELP, FOLDER_LOCATION, FOLDER_COUNT };
+
 struct JournalEntry {
     JournalOp op;
-    bool in_help_folder;
+    ProductFolder folder;
     char name[PATH_BUFFER_SIZE];
 };
 
+// A change replaces a build's files and its record, and deletes the files
+// of the build it replaces.
+enum { JOURNAL_MOST_ENTRIES = 2 * DEPLOY_STEP_COUNT + 1 };
+
 struct Journal {
-    JournalEntry entries[DEPLOY_STEP_COUNT];
+    JournalEntry entries[JOURNAL_MOST_ENTRIES];
     int count;
 };
 
@@ -33,7 +41,10 @@ enum JournalState {
 };
 
 // The most bytes a journal of this program takes.
-enum { JOURNAL_MOST_BYTES = (DEPLOY_STEP_COUNT + 2) * (PATH_BUFFER_SIZE + 16) };
+enum { JOURNAL_MOST_BYTES = (JOURNAL_MOST_ENTRIES + 2) * (PATH_BUFFER_SIZE + 16) };
+
+// "drv", "help", "location": a folder's word in the journal.
+extern const char *const folder_words[FOLDER_COUNT];
 
 // The journal's file name in the driver folder, and the suffixes of the
 // new copies and of the old files kept until the change is complete.

@@ -8,13 +8,16 @@
 ProductOutcome check_readable(const DeploySet &set, char *reason) {
     for (int i = 0; i < set.count; ++i) {
         const DeployFile &file = set.files[i];
-        HANDLE source = CreateFileA(file.source, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+        HANDLE source = file.source[0] == '\0'
+                            ? nullptr
+                            : CreateFileA(file.source, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
         if (source == INVALID_HANDLE_VALUE) {
             tell_error(reason, "could not read the kit's", file.source, GetLastError());
             return OUTCOME_FAILED;
         }
-        CloseHandle(source);
+        if (source != nullptr)
+            CloseHandle(source);
         if (file.state != TARGET_UNREADABLE)
             continue;
         bool in_use = in_use_error(file.error);
@@ -42,12 +45,12 @@ static bool takes_a_file(const char *folder, DWORD *error) {
 }
 
 ProductOutcome check_writable(const DeploySet &set, const ProductRecord &product, char *reason) {
-    bool help = false;
-    for (int i = 0; i < set.count; ++i)
-        help = help || set.files[i].in_help_folder;
-    // The driver folder holds the journal even when no file goes there.
-    for (int h = 0; h < (help ? 2 : 1); ++h) {
-        const char *folder = folder_of(product, h == 1);
+    for (int f = 0; f < FOLDER_COUNT; ++f) {
+        const ProductFolder where = static_cast<ProductFolder>(f);
+        // The driver folder holds the journal even when no file goes there.
+        if (where != FOLDER_DRV && !writes_in(set, where))
+            continue;
+        const char *folder = folder_of(product, where);
         DWORD error;
         if (!takes_a_file(folder, &error)) {
             tell_error(reason, "could not write in", folder, error);

@@ -40,21 +40,24 @@ static bool finish_journal(const ProductRecord &product, const Journal &journal,
     for (int i = 0; i < journal.count; ++i) {
         const JournalEntry &e = journal.entries[i];
         char target[MAX_PATH];
-        if (product_file_path(target, folder_of(product, e.in_help_folder), e.name, "") &&
+        if (product_file_path(target, folder_of(product, e.folder), e.name, "") &&
             !make_step(target, recovery_step(JOURNAL_WHOLE, e.op, files_found(target)), error))
             return false;
     }
     return true;
 }
 
-// The names of the temporary files in a folder (at most MOST).
+// The names of the temporary files in a folder (at most MOST) whose names
+// start with stem ("" for any: in the product's location, only the
+// record's are ours).
 enum { MOST = 16 };
-static int temporary_names(const char *folder, char names[MOST][MAX_PATH]) {
+static int temporary_names(const char *folder, const char *stem, char names[MOST][MAX_PATH]) {
     char pattern[MAX_PATH];
     WIN32_FIND_DATAA found;
-    HANDLE search = folder[0] == '\0' || !concat_bounded(pattern, MAX_PATH, folder, "\\*.kap*")
-                        ? INVALID_HANDLE_VALUE
-                        : FindFirstFileA(pattern, &found);
+    HANDLE search =
+        folder[0] == '\0' || !concat_bounded(pattern, MAX_PATH, folder, "\\", stem, "*.kap*")
+            ? INVALID_HANDLE_VALUE
+            : FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     int count = 0;
@@ -72,9 +75,9 @@ static int temporary_names(const char *folder, char names[MOST][MAX_PATH]) {
 // Settles the temporary files of one folder as if no journal named them; a
 // run leaves at most six, more than sixteen are left for the next run.
 // swept counts the files acted on.
-static bool sweep_folder(const char *folder, int *swept, DWORD *error) {
+static bool sweep_folder(const char *folder, const char *stem, int *swept, DWORD *error) {
     char names[MOST][MAX_PATH];
-    int count = temporary_names(folder, names);
+    int count = temporary_names(folder, stem, names);
     for (int i = 0; i < count; ++i) {
         char target[MAX_PATH];
         if (!product_file_path(target, folder, names[i], ""))
@@ -90,8 +93,8 @@ static bool sweep_folder(const char *folder, int *swept, DWORD *error) {
 }
 
 static bool flush_product_folders(const ProductRecord &product, DWORD *error) {
-    for (int help = 0; help <= 1; ++help) {
-        const char *folder = folder_of(product, help == 1);
+    for (int f = 0; f < FOLDER_COUNT; ++f) {
+        const char *folder = folder_of(product, static_cast<ProductFolder>(f));
         if (folder[0] != '\0' && !folder_gone(folder) && !flush_folder(folder, error))
             return false;
     }
@@ -126,8 +129,9 @@ ProductOutcome recover_product(const ProductRecord &product, char *reason) {
                    (state != JOURNAL_WHOLE || finish_journal(product, journal, &error)) &&
                    (state == JOURNAL_NONE ||
                     (flush_product_folders(product, &error) && delete_journal(product, &error))) &&
-                   sweep_folder(product.driver_folder, &swept, &error) &&
-                   sweep_folder(product.help_folder, &swept, &error) &&
+                   sweep_folder(product.driver_folder, "", &swept, &error) &&
+                   sweep_folder(product.help_folder, "", &swept, &error) &&
+                   sweep_folder(product.location, record_name, &swept, &error) &&
                    (swept == 0 || flush_product_folders(product, &error));
     if (!settled) {
         tell_error(reason, "an interrupted run cannot be settled yet in", product.driver_folder,
@@ -145,6 +149,7 @@ int leftovers(const ProductRecord &product, bool *journal) {
     char names[MOST][MAX_PATH];
     journal_path(path, product, "");
     *journal = path[0] != '\0' && exists(path);
-    return temporary_names(product.driver_folder, names) +
-           temporary_names(product.help_folder, names);
+    return temporary_names(product.driver_folder, "", names) +
+           temporary_names(product.help_folder, "", names) +
+           temporary_names(product.location, record_name, names);
 }

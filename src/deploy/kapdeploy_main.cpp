@@ -9,8 +9,10 @@
 #include "../control/platform.h"
 #include "../control/text.h"
 #include "../host/host_library.h"
+#include "../host/release_rules.h"
 #include "../ui/languages.h"
 #include "deploy_command.h"
+#include "deploy_entry.h"
 #include "deploy_file_ops.h"
 #include "deploy_files.h"
 #include "deploy_host.h"
@@ -57,6 +59,13 @@ static bool holds_a_language_folder(const char *kit) {
     return false;
 }
 
+// The release the installer would find, or none.
+static HostRelease classify_release(char digit, const FourPartVersion &host) {
+    HostRelease release = RELEASE_NONE;
+    classify_host_release(digit, host.minor, &release);
+    return release;
+}
+
 // "name [key]: release, host level a.b.c.d" and, when read, the driver's.
 static int describe(char *line, const DeployProduct &p, HostRelease release,
                     const FourPartVersion &host) {
@@ -82,6 +91,92 @@ static const char *outcome_words(ProductOutcome outcome) {
     return "";
 }
 
+// ", build 8.1.0.3 (English, sha256 <digest>)"
+static int build_words(char *out, size_t cap, const char *what, const BuildRecord &build) {
+    char version[24];
+    version_text(version, sizeof version, build.version);
+    return snprintf(out, cap, ", %s %s (%s, sha256 %s)", what, version, build.language,
+                    build.digest);
+}
+
+// What installing the kit's build meant against the recorded one.
+static void change_words(char *reason, BuildChange change, const BuildRecord &recorded) {
+    char version[24];
+    version_text(version, sizeof version, recorded.version);
+    size_t len = strlen(reason);
+    if (change == BUILD_UPGRADE)
+        snprintf(reason + len, REASON_SIZE - len, "; upgraded from build %s", version);
+    else if (change == BUILD_DOWNGRADE)
+        snprintf(reason + len, REASON_SIZE - len, "; downgraded from build %s (--allow-downgrade)",
+                 version);
+    else if (change == BUILD_REBUILT)
+        snprintf(reason + len, REASON_SIZE - len,
+                 "; the kit was rebuilt: the same version %s with other files, replaced the "
+                 "build sha256 %s",
+                 version, recorded.digest);
+}
+
+static void today(char out[DATE_TEXT_SIZE]) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    snprintf(out, DATE_TEXT_SIZE, "%04u%02u%02u", t.wYear % 10000u, t.wMonth % 100u, t.wDay % 100u);
+}
+
+// The kit's build over the recorded one (null for none): the whole build
+// replaced, a lower version only when asked for.
+static ProductOutcome install_build(const DeployCommand &command, const DeployProduct &product,
+                                    const ProductJudgement &judged, DeploySet *set,
+                                    const BuildRecord *recorded, char *line, char *reason) {
+    BuildRecord build;
+    if (!identify_build(set, judged.driver_level, &build, reason))
+        return OUTCOME_FAILED;
+    concat_bounded(build.product_key, PATH_BUFFER_SIZE, product.key);
+    concat_bounded(build.language, LANGUAGE_NAME_SIZE, command.language);
+    today(build.installed_on);
+    size_t len = strlen(line);
+    build_words(line + len, LINE_SIZE - len, "build", build);
+    BuildChange change = judge_build_change(recorded, build.version, build.digest);
+    if (change == BUILD_DOWNGRADE && recorded != nullptr && !command.allow_downgrade) {
+        char older[24];
+        char newer[24];
+        version_text(older, sizeof older, build.version);
+        version_text(newer, sizeof newer, recorded->version);
+        snprintf(reason, REASON_SIZE,
+                 "the kit's build %s is older than the installed build %s: nothing changed "
+                 "(--allow-downgrade installs it)",
+                 older, newer);
+        return OUTCOME_REFUSED;
+    }
+    ProductOutcome outcome =
+        install_set(set, product.record, build, recorded, command.dry_run, reason);
+    if (outcome == OUTCOME_DONE && recorded != nullptr)
+        change_words(reason, change, *recorded);
+    return outcome;
+}
+
+// Installed when every file of the kit is there byte for byte and the
+// record, where there is one, names this very build.
+static ProductOutcome detect_build(DeploySet *set, const ProductJudgement &judged,
+                                   const BuildRecord *recorded, char *reason) {
+    char why[REASON_SIZE] = "the kit's files are not all there, byte for byte";
+    bool installed = compare_set(set) == SET_INSTALLED;
+    BuildRecord build;
+    if (!installed) {
+        check_readable(*set, why); // a file that cannot be read says why
+    } else if (recorded != nullptr) {
+        if (!identify_build(set, judged.driver_level, &build, why)) {
+            installed = false;
+        } else if (strcmp(build.digest, recorded->digest) != 0) {
+            installed = false;
+            snprintf(why, REASON_SIZE, "the install record names another build, sha256 %s",
+                     recorded->digest);
+        }
+    }
+    snprintf(reason, REASON_SIZE, "%s%s",
+             installed ? "installed" : "not installed: ", installed ? "" : why);
+    return installed ? OUTCOME_DONE : OUTCOME_FAILED;
+}
+
 // The installer's order for one product, then the sub-command's files.
 static ProductOutcome handle_product(const DeployCommand &command, const char *kit,
                                      const DeployProduct &product, char *line) {
@@ -94,40 +189,57 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
     }
     FourPartVersion host;
     char digit = read_host_library(record.location, &host);
-    ProductJudgement judged;
-    bool fits = judge_product(digit, host, kit, command.language, &judged);
-    int len = describe(line, product, judged.release, host);
-    if (judged.level_read)
-        len += snprintf(line + len, LINE_SIZE - len, ", driver level %u.%u.%u.%u",
-                        judged.driver_level.major, judged.driver_level.minor,
-                        judged.driver_level.build, judged.driver_level.revision);
     char reason[REASON_SIZE];
+    BuildRecord recorded;
+    RecordState recording = read_record(record, &recorded, reason);
     ProductOutcome outcome = OUTCOME_REFUSED;
-    DeploySet set;
-    if (record.location[0] == '\0') {
-        snprintf(reason, REASON_SIZE, "its registry key gives no location");
-    } else if (!fits) {
-        snprintf(reason, REASON_SIZE, "%s", judged.reason);
-    } else if (!find_kit_files(judged.package_folder, judged.release, record, &set, reason)) {
+    int len = 0;
+    if (recording == RECORD_FOREIGN) {
+        len = describe(line, product, RELEASE_NONE, host);
         outcome = OUTCOME_FAILED;
-    } else if (command.action == ACTION_INSTALL) {
-        outcome = install_set(&set, record, command.dry_run, reason);
-    } else if (command.action == ACTION_REMOVE) {
-        outcome = remove_set(&set, record, command.dry_run, reason);
+    } else if (recording == RECORD_OURS && command.action == ACTION_REMOVE) {
+        // The build recorded goes without any kit.
+        len = describe(line, product, classify_release(digit, host), host);
+        len += build_words(line + len, LINE_SIZE - len, "recorded build", recorded);
+        outcome = remove_recorded(recorded, record, command.dry_run, reason);
+    } else if (command.language == nullptr) {
+        len = describe(line, product, classify_release(digit, host), host);
+        snprintf(reason, REASON_SIZE,
+                 "nothing to remove: no install record of kapdeploy here; give --language and "
+                 "the kit to remove files equal to the kit's");
+        outcome = OUTCOME_ALREADY;
     } else {
-        char why[REASON_SIZE] = "the kit's files are not all there, byte for byte";
-        bool installed = compare_set(&set) == SET_INSTALLED;
-        if (!installed)
-            check_readable(set, why); // a file that cannot be read says why
-        outcome = installed ? OUTCOME_DONE : OUTCOME_FAILED;
-        snprintf(reason, REASON_SIZE, "%s%s",
-                 installed ? "installed" : "not installed: ", installed ? "" : why);
+        ProductJudgement judged;
+        bool fits = judge_product(digit, host, kit, command.language, &judged);
+        len = describe(line, product, judged.release, host);
+        if (judged.level_read)
+            len += snprintf(line + len, LINE_SIZE - len, ", driver level %u.%u.%u.%u",
+                            judged.driver_level.major, judged.driver_level.minor,
+                            judged.driver_level.build, judged.driver_level.revision);
+        const BuildRecord *was = recording == RECORD_OURS ? &recorded : nullptr;
+        DeploySet set;
+        set.count = 0;
+        set.note[0] = '\0';
+        if (record.location[0] == '\0') {
+            snprintf(reason, REASON_SIZE, "its registry key gives no location");
+        } else if (!fits) {
+            snprintf(reason, REASON_SIZE, "%s", judged.reason);
+        } else if (!find_kit_files(judged.package_folder, judged.release, record, &set, reason)) {
+            outcome = OUTCOME_FAILED;
+        } else if (command.action == ACTION_INSTALL) {
+            outcome = install_build(command, product, judged, &set, was, line, reason);
+            len = static_cast<int>(strlen(line));
+        } else if (command.action == ACTION_REMOVE) {
+            outcome = remove_set(&set, record, command.dry_run, reason);
+        } else {
+            outcome = detect_build(&set, judged, was, reason);
+        }
+        if (outcome != OUTCOME_REFUSED && outcome != OUTCOME_FAILED && set.note[0] != '\0')
+            snprintf(reason + strlen(reason), REASON_SIZE - strlen(reason), " (%s)", set.note);
     }
     // Detection changes nothing, so its "no" is a plain one.
     const char *words = command.action == ACTION_DETECT ? "" : outcome_words(outcome);
-    len += snprintf(line + len, LINE_SIZE - len, ": %s%s", words, reason);
-    if (outcome != OUTCOME_REFUSED && outcome != OUTCOME_FAILED && set.note[0] != '\0')
-        snprintf(line + len, LINE_SIZE - len, " (%s)", set.note);
+    snprintf(line + len, LINE_SIZE - len, ": %s%s", words, reason);
     return outcome;
 }
 
@@ -173,6 +285,13 @@ static int list_products(const char *kit, const DeployProducts &products) {
             line + len, LINE_SIZE - len, ", location %s%s%s, kit: %s", p.record.location,
             p.record.location[0] != '\0' && folder_gone(p.record.location) ? " (gone)" : "",
             rejected, state);
+        BuildRecord recorded;
+        char why[REASON_SIZE];
+        RecordState recording = read_record(p.record, &recorded, why);
+        if (recording == RECORD_OURS)
+            len += build_words(line + len, LINE_SIZE - len, "recorded build", recorded);
+        else if (recording == RECORD_FOREIGN)
+            len += snprintf(line + len, LINE_SIZE - len, ", %s", why);
         bool journal;
         int temporary = leftovers(p.record, &journal);
         if ((journal || temporary > 0) && len < LINE_SIZE)
@@ -295,6 +414,11 @@ static int deploy(const DeployCommand &command) {
             snprintf(line, LINE_SIZE, "the registry's AutoCAD entries cannot be read");
         }
         say(line);
+        // AutoCAD gone altogether: so are the entries of its products.
+        char reason[REASON_SIZE];
+        if (none && command.action != ACTION_LIST && !command.dry_run &&
+            !settle_entries(DeployProducts{nullptr, 0}, reason))
+            say(reason);
         return none ? nothing_there_exit_code(command.action) : failed;
     }
     ProductOutcome *recovered =
@@ -318,7 +442,10 @@ static int deploy(const DeployCommand &command) {
         log_note(line);
     }
     DWORD why = ERROR_FILENAME_EXCED_RANGE;
-    if (len == 0 || len >= MAX_PATH || !is_folder(kit, &why)) {
+    // A remove without a language takes away recorded builds only: the kit
+    // may be long gone.
+    bool needs_kit = command.action != ACTION_REMOVE || command.language != nullptr;
+    if (needs_kit && (len == 0 || len >= MAX_PATH || !is_folder(kit, &why))) {
         system_error_words(why, words, sizeof words);
         snprintf(line, LINE_SIZE, "the kit folder %s does not exist (error %lu: %s)",
                  command.kit != nullptr ? command.kit : ".", static_cast<unsigned long>(why),
@@ -342,6 +469,14 @@ static int deploy(const DeployCommand &command) {
             snprintf(line, LINE_SIZE, "the current folder %s holds no kit: give --kit", kit);
             say(line);
         }
+    }
+    // Every run that may have changed a record puts the entries right, also
+    // one that failed: its recovery may have finished an earlier commit.
+    char reason[REASON_SIZE];
+    if (command.action != ACTION_LIST && !command.dry_run && !settle_entries(products, reason)) {
+        say(reason);
+        if (status == EXIT_DEPLOY_OK && command.action != ACTION_DETECT)
+            status = EXIT_INSTALL_FAILURE;
     }
     free(recovered);
     free(products.products);

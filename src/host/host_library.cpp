@@ -2,28 +2,8 @@
 // first one's fixed file version through the system folder's VERSION.dll.
 #include "host_library.h"
 
-#include <stdlib.h>
-
-#include "../control/platform.h"
 #include "../control/text.h"
-
-// Left untouched when the file has no readable version resource.
-static void read_version_resource(const char *path, FourPartVersion *version) {
-    if (!load_version_library())
-        return;
-    DWORD handle = 0;
-    DWORD size = version_api.GetFileVersionInfoSizeA(path, &handle);
-    void *block = size == 0 ? nullptr : malloc(size);
-    if (block == nullptr)
-        return;
-    VS_FIXEDFILEINFO *info = nullptr;
-    UINT info_len = 0;
-    if (version_api.GetFileVersionInfoA(path, 0, size, block) &&
-        version_api.VerQueryValueA(block, "\\", reinterpret_cast<void **>(&info), &info_len) &&
-        info != nullptr && info_len >= sizeof(VS_FIXEDFILEINFO))
-        *version = four_part_version_from_fixed(info->dwFileVersionMS, info->dwFileVersionLS);
-    free(block);
-}
+#include "version_resource.h"
 
 char read_host_library(const char *location, FourPartVersion *version) {
     *version = FourPartVersion{0, 0, 0, 0};

@@ -46,10 +46,14 @@ import subprocess
 import time
 
 import wineharness
-from kapfixtures import sample_kit
-from scenarios_kapdeploy import HOSTS, THREE, Failed, expect, old_set, registry, scenario
+from kapfixtures import RELEASE_LEVELS, driver_files, make_kit, sample_kit
+from scenarios_kapdeploy import (HOSTS, RELEASES, THREE, Failed, expect, old_set, registry,
+                                 scenario)
 
 PRODUCTS = [loc for _, _, loc in THREE]
+# The install record, in the product's folder beside drv and help, with its
+# temporary names.
+RECORD = "kapdeploy.record"
 # Crash states judged by one run of each kind, each in a copy of the three
 # products' folders: a run costs a Wine process start, a product only a few
 # file calls.
@@ -97,6 +101,7 @@ def steps_of(trace, work, drive):
     ("rename", a, b), ("delete", path)."""
     dosdrive = os.path.join(work, "prefix", "dosdevices", "k:")
     folders = tuple(os.path.join(drive, p, sub) + "/" for p in PRODUCTS for sub in ("drv", "help"))
+    folders += tuple(os.path.join(drive, p, RECORD) for p in PRODUCTS)
 
     def real(raw):
         path = os.path.normpath(unhex(raw).decode("latin-1"))
@@ -146,16 +151,25 @@ def slot_folder(drive, product, slot):
     return os.path.join(drive, in_slot(product, slot))
 
 
+def own_files(drive, product, slot):
+    """(folder as in the first copy, name, path) of each file of ours in the
+    slot's copy of a product: in drv and help, and its record."""
+    top = slot_folder(drive, product, slot)
+    for sub in ("drv", "help", ""):
+        folder = os.path.join(top, sub)
+        for name in os.listdir(folder) if os.path.isdir(folder) else ():
+            if sub or (name.startswith(RECORD) and os.path.isfile(os.path.join(folder, name))):
+                yield os.path.join(drive, product, sub), name, os.path.join(folder, name)
+
+
 def folders_now(drive, slot=0):
-    """{path: bytes} of every file in the products' folders of the slot's
-    copy, named as in the first copy."""
+    """{path: bytes} of every file of ours in the products' folders of the
+    slot's copy, named as in the first copy."""
     state = {}
     for p in PRODUCTS:
-        for sub in ("drv", "help"):
-            top = os.path.join(slot_folder(drive, p, slot), sub)
-            for name in os.listdir(top) if os.path.isdir(top) else ():
-                with open(os.path.join(top, name), "rb") as f:
-                    state[os.path.join(drive, p, sub, name)] = f.read()
+        for first, name, path in own_files(drive, p, slot):
+            with open(path, "rb") as f:
+                state[os.path.join(first, name)] = f.read()
     return state
 
 
@@ -214,10 +228,8 @@ def lay_out(drive, states, pad, owner):
     paths named as in the first copy), and those of the slots left over pad."""
     for slot, state in enumerate(states + [pad] * (SLOTS - len(states))):
         for p in PRODUCTS:
-            for sub in ("drv", "help"):
-                top = os.path.join(slot_folder(drive, p, slot), sub)
-                for name in os.listdir(top):
-                    os.remove(os.path.join(top, name))
+            for _, _, path in list(own_files(drive, p, slot)):
+                os.remove(path)
         for path, data in state.items():
             product, rest = os.path.relpath(path, drive).split(os.sep, 1)
             path = os.path.join(slot_folder(drive, product, slot), rest)
@@ -426,6 +438,18 @@ def installed_kit(work, drive):
     expect(status == 0, f"install before the remove: {status} {out}")
 
 
+def installed_other_build(work, drive):
+    """Another build of the same levels, its files named otherwise, installed
+    from K:\\oldkit: the kit's build replaces it whole."""
+    make_kit(os.path.join(drive, "oldkit"), {
+        f"English/{release}": driver_files(RELEASE_LEVELS[release].replace(".", ","),
+                                           dll=release >= "ACAD2004", stem="kapvo")
+        for release in RELEASES.values()})
+    wineharness.give_to_test_user(drive)
+    status, out = kapdeploy(work, "install", *SELECT[:-1], "K:\\oldkit")
+    expect(status == 0, f"install of the other build: {status} {out}")
+
+
 @scenario
 def install_cut(work, drive):
     cut_everywhere(work, drive, "install", installed_before)
@@ -436,9 +460,16 @@ def remove_cut(work, drive):
     cut_everywhere(work, drive, "remove", installed_kit)
 
 
+@scenario
+def upgrade_cut(work, drive):
+    cut_everywhere(work, drive, "install", installed_other_build)
+
+
 SCENARIOS = [
     dict(name="power cut at every step of an install over three releases", hosts=HOSTS,
          kit=sample_kit(), run=install_cut),
     dict(name="power cut at every step of a remove over three releases", hosts=HOSTS,
          kit=sample_kit(), run=remove_cut),
+    dict(name="power cut at every step of a build replacing another over three releases",
+         hosts=HOSTS, kit=sample_kit(), run=upgrade_cut),
 ]

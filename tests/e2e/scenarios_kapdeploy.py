@@ -5,12 +5,14 @@ no window). Every run must make no window at all."""
 import hashlib
 import os
 import re
+import shutil
 import signal
 import socket
 import time
 
 import wineharness
-from kapfixtures import HARDCOPY, driver_files, registry_script, sample_kit
+from kapfixtures import (HARDCOPY, RELEASE_LEVELS, driver_files, make_kit, registry_script,
+                         sample_kit)
 
 HOSTS = {"A": {"libs": {"hcreg8.dll": "8.1.0.0"}}, "B": {"libs": {"hcreg7.dll": "7.1.0.0"}},
          "C": {"libs": {"hcreg9.dll": "9.0.0.0"}}}
@@ -36,10 +38,11 @@ def registry(work, products, extra=()):
     expect(got == ["exit 87"], f"setting the registry: {got}")
 
 
-def deploy(work, *args, holds=(), code=None, cwd="kit", line=None, release=None):
+def deploy(work, *args, holds=(), code=None, cwd="kit", line=None, release=None,
+           program="kapdeploy.exe"):
     """One run from cwd (the kit folder unless told), line (if given) ending
     its command line as it stands; no window, and the exit code if given."""
-    status, out, err, windows, _ = wineharness.run_watched(work, cwd, "kapdeploy.exe", args,
+    status, out, err, windows, _ = wineharness.run_watched(work, cwd, program, args,
                                                            holds=holds, line=line,
                                                            release=release)
     expect(not windows, f"kapdeploy {' '.join(args)} made windows: {windows}")
@@ -61,9 +64,9 @@ def files(drive, host):
             if os.path.isfile(os.path.join(drive, host, sub, name))}
 
 
-def kit_files(drive, language, release):
+def kit_files(drive, language, release, kit="kit"):
     """What files() gives once the kit's release folder is installed."""
-    folder = os.path.join(drive, "kit", language, release)
+    folder = os.path.join(drive, kit, language, release)
     wanted = {"hdi": "drv", "drc": "drv", "hlp": "help", "cnt": "help"}
     if release >= "ACAD2004":
         wanted["dll"] = "drv"
@@ -616,6 +619,138 @@ def two_at_once(work, drive):
 
 # The two longest rows first: a lane takes the next row once it is free, and
 # a long row begun last would keep the table waiting on one lane.
+UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+
+
+def entry(work, key):
+    """The values of the product's Add/Remove Programs entry, as the 32-bit
+    view holds them ({name: text}), or None when there is none."""
+    status, out, _ = wineharness.captured(
+        [wineharness.WINENV, "run", work, "wine", "reg", "query",
+         f"HKLM\\{UNINSTALL}\\KapHdiDriver KapTest/{key}", "/reg:32"], cwd=work)[1](60)
+    if status != 0:
+        return None
+    values = {}
+    for line in out.splitlines():
+        parts = line.strip().split("    ", 2)
+        if len(parts) == 3 and parts[1].startswith("REG_"):
+            values[parts[0]] = parts[2]
+    return values
+
+
+def kept_copy(work):
+    return os.path.join(work, "prefix", "drive_c", "Program Files (x86)", "Kap")
+
+
+def record_of(drive, host):
+    path = os.path.join(drive, host, "kapdeploy.record")
+    return read_log(drive, os.path.join(host, "kapdeploy.record")) if os.path.exists(path) else ""
+
+
+def second_build(drive, kit, stem, driver=None):
+    """Another build of the English ACAD2005 folder in K:\\<kit>: its files
+    renamed to stem, and the driver's bytes given (a DLL with a version
+    resource) or made."""
+    files = driver_files("8,1,0,0", stem=stem)
+    if driver is not None:
+        with open(os.path.join(drive, driver), "rb") as f:
+            files[f"{stem}.hdi"] = f.read()
+    make_kit(os.path.join(drive, kit), {"English/ACAD2005": files})
+    wineharness.give_to_test_user(drive)
+
+
+@scenario
+def upgrade_and_downgrade(work, drive):
+    """A build whose driver is 8.1.0.7 (its version resource) replaces the
+    kit's 8.1.0.0 (its level) whole, files renamed; going back is asked for."""
+    registry(work, THREE[:1])
+    second_build(drive, "kit2", "kapvx", driver="V/hcreg8.dll")
+    old = ("install", "--product", "all", "--language", "English")
+    new = old + ("--kit", "K:\\kit2")
+    deploy(work, *old, code=0)
+    expect("DisplayVersion" in (entry(work, "P1") or {}) and
+           entry(work, "P1")["DisplayVersion"] == "8.1.0.0", entry(work, "P1"))
+    deploy(work, "detect", *new[1:], code=1)
+    _, out, _ = deploy(work, *new, code=0)
+    expect(", build 8.1.0.7 (English, sha256 " in out and
+           out.endswith(": installed 5 files, removed 5 of the old build's; upgraded from build "
+                        "8.1.0.0\n"), out)
+    expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005", "kit2"),
+           f"not only the new build: {sorted(files(drive, 'A'))}")
+    expect("version 8.1.0.7\n" in record_of(drive, "A") and "kapvl" not in record_of(drive, "A"),
+           record_of(drive, "A"))
+    expect(entry(work, "P1")["DisplayVersion"] == "8.1.0.7", entry(work, "P1"))
+    deploy(work, "detect", *old[1:], code=1)
+    deploy(work, "detect", *new[1:], code=0)
+    _, out, _ = deploy(work, *old, code=1603)
+    expect(out.endswith("refused: the kit's build 8.1.0.0 is older than the installed build "
+                        "8.1.0.7: nothing changed (--allow-downgrade installs it)\n"), out)
+    expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005", "kit2"), "changed")
+    _, out, _ = deploy(work, *old, "--allow-downgrade", code=0)
+    expect(out.endswith("; downgraded from build 8.1.0.7 (--allow-downgrade)\n"), out)
+    expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005"), "not downgraded")
+    expect(entry(work, "P1")["DisplayVersion"] == "8.1.0.0", entry(work, "P1"))
+
+
+@scenario
+def rebuilt_kit(work, drive):
+    """The same version with other files replaces the build; a file of the
+    old build changed since it was installed stays, and is named."""
+    registry(work, THREE[:1])
+    deploy(work, "install", "--product", "all", "--language", "English", code=0)
+    changed = os.path.join(drive, "A", "help", "kapvl.cnt")
+    with open(changed, "a") as f:
+        f.write("the user's note\n")
+    second_build(drive, "kit3", "kapvz")
+    _, out, _ = deploy(work, "install", "--product", "all", "--language", "English", "--kit",
+                       "K:\\kit3", code=0)
+    expect("removed 4 of the old build's; kept K:\\A\\help\\kapvl.cnt: it differs from the kit's "
+           "file; the kit was rebuilt: the same version 8.1.0.0 with other files" in out, out)
+    wanted = kit_files(drive, "English", "ACAD2005", "kit3")
+    wanted["help/kapvl.cnt"] = digest(changed)
+    expect(files(drive, "A") == wanted, sorted(files(drive, "A")))
+
+
+@scenario
+def uninstall_entry(work, drive):
+    """Installed by a staged copy of kapdeploy; the kit and that copy gone,
+    each entry's QuietUninstallString, run through cmd as Windows runs it,
+    takes its product's build away; the last one the kept copy too."""
+    registry(work, THREE[:2])
+    stage = os.path.join(drive, "stage")
+    os.makedirs(stage)
+    shutil.copy(os.path.join(work, "bin", "kapdeploy.exe"), stage)
+    wineharness.give_to_test_user(drive)
+    deploy(work, "install", "--product", "all", "--language", "English", "--kit", "K:\\kit",
+           program="K:\\stage\\kapdeploy.exe", code=0)
+    today = time.strftime("%Y%m%d")
+    for key, name, host in THREE[:2]:
+        values = entry(work, key)
+        expect(values is not None, f"no entry for {key}")
+        release = RELEASES[host]
+        size = sum(os.path.getsize(os.path.join(drive, host, f)) for f in files(drive, host))
+        expect(values["DisplayName"] == f"Kap HDI driver (English) for {name}" and
+               values["DisplayVersion"] == RELEASE_LEVELS[release] and
+               values["Publisher"] == "Kap" and values["InstallDate"] == today and
+               int(values["EstimatedSize"], 16) == (size + 1023) // 1024 and
+               values["NoModify"] == values["NoRepair"] == "0x1" and
+               values["UninstallString"] == values["QuietUninstallString"], values)
+    expect(os.listdir(kept_copy(work)) == ["kapdeploy.exe"], os.listdir(kept_copy(work)))
+    shutil.rmtree(stage)
+    shutil.rmtree(os.path.join(drive, "kit"))
+    for n, (key, _, host) in enumerate(THREE[:2]):
+        command = entry(work, key)["QuietUninstallString"]
+        cmd, rest = command[1:].split('" ', 1)
+        status, out, err, windows, _ = wineharness.run_watched(work, "", cmd, [], line=rest)
+        expect(status == 0 and not windows, f"{command}: exit {status}\n{out}{err}")
+        expect(files(drive, host) == {} and record_of(drive, host) == "" and
+               entry(work, key) is None, f"{key} left: {files(drive, host)} {entry(work, key)}")
+        last = n == 1
+        expect(os.path.exists(kept_copy(work)) != last,
+               f"kept copy {'left' if last else 'gone'} after the uninstall of {key}")
+    expect(files(drive, "B") == {} and entry(work, "P1") is None, "a product's build is left")
+
+
 SCENARIOS = [
     dict(name="a second run at once waits, then 1618", hosts=HOSTS,
          kit={"English/ACAD2005": driver_files("8,1,0,0")}, run=two_at_once),
@@ -652,6 +787,13 @@ SCENARIOS = [
     dict(name="a product without drv, dry run and real", hosts={
         "D": {"libs": {"hcreg8.dll": "8.1.0.0"}, "drv": False}}, kit=sample_kit(),
         run=no_drv_folder),
+    dict(name="an upgrade whose files are renamed, a downgrade refused, then allowed",
+         hosts={**HOSTS, "V": {"libs": {"hcreg8.dll": "8.1.0.7"}}}, kit=sample_kit(),
+         run=upgrade_and_downgrade),
+    dict(name="a rebuilt kit of the same version, a changed file of the old build",
+         hosts=HOSTS, kit=sample_kit(), run=rebuilt_kit),
+    dict(name="the Add/Remove Programs entries and their uninstall without kit or program",
+         hosts=HOSTS, kit=sample_kit(), run=uninstall_entry),
     dict(name="a kit with two drivers refused, a read-only kit with two help files", hosts=HOSTS,
          kit={"English/ACAD2005": {**driver_files("8,1,0,0"), "kapvm.hdi": "another driver\n",
                                    "kapvm.hlp": "other help\n"}},

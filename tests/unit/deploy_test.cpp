@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "deploy/deploy_build.h"
 #include "deploy/deploy_checks.h"
 #include "deploy/deploy_command.h"
+#include "deploy/deploy_entry_rules.h"
 #include "deploy/deploy_journal.h"
 #include "deploy/deploy_log_rules.h"
 #include "deploy/deploy_recovery_rules.h"
@@ -43,6 +45,14 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         {{"remove", "--product", "all", "--language", "English", "--dry-run", "--log", "x"},
          nullptr},
         {{"--version", "--kit", "x"}, "unknown option for this sub-command"},
+        // A recorded build is removed without the kit's language; only
+        // install may go back to an older build.
+        {{"remove", "--product", "all"}, nullptr},
+        {{"remove", "--language", "English"}, "--product is required"},
+        {{"detect", "--product", "all"}, "--product and --language are required"},
+        {{"install", "--product", "all", "--language", "English", "--allow-downgrade"}, nullptr},
+        {{"remove", "--product", "all", "--allow-downgrade"},
+         "unknown option for this sub-command"},
         {{"detect", "--product", "all", "--language", "English", "--log", "C:\\k.log"}, nullptr},
         // --log "C:\out\" --dry-run, as Windows splits it
         {{"install", "--product", "all", "--language", "English", "--log", "C:\\out\" --dry-run"},
@@ -72,7 +82,7 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         {{"detect", "--log", "x.log", "--product", "all", "--language", "Klingon"},
          "--language",
          "x.log"},
-        {{"remove", "--product", "all", "--log", "x.log"}, nullptr, "x.log"},
+        {{"install", "--product", "all", "--log", "x.log"}, nullptr, "x.log"},
         {{"install", "--product", "all", "--language", "English", "--log", "--dry-run"},
          "--log",
          nullptr},
@@ -252,19 +262,25 @@ static std::string ended(const std::string &body, int count) {
 }
 
 TEST(DeployJournal, OnlyAWholeJournalOfOurOwnCommits) {
-    Journal journal = {{{JOURNAL_REPLACE, false, "kapvl.hdi"}, {JOURNAL_DELETE, true, "k l.hlp"}},
-                       2};
+    Journal journal = {{{JOURNAL_REPLACE, FOLDER_DRV, "kapvl.hdi"},
+                        {JOURNAL_DELETE, FOLDER_HELP, "k l.hlp"},
+                        {JOURNAL_REPLACE, FOLDER_LOCATION, "kapdeploy.record"}},
+                       3};
     const std::string whole = journal_text(journal);
-    ASSERT_EQ(ended("kapdeploy journal 1\nreplace drv kapvl.hdi\ndelete help k l.hlp\n", 2), whole);
+    ASSERT_EQ(ended("kapdeploy journal 1\nreplace drv kapvl.hdi\ndelete help k l.hlp\n"
+                    "replace location kapdeploy.record\n",
+                    3),
+              whole);
     Journal back;
     ASSERT_EQ(JOURNAL_WHOLE, read_journal(whole.data(), whole.size(), &back));
-    ASSERT_EQ(2, back.count);
+    ASSERT_EQ(3, back.count);
     EXPECT_EQ(JOURNAL_DELETE, back.entries[1].op);
-    EXPECT_TRUE(back.entries[1].in_help_folder);
+    EXPECT_EQ(FOLDER_HELP, back.entries[1].folder);
     EXPECT_STREQ("k l.hlp", back.entries[1].name);
-    std::string six = "kapdeploy journal 1\n";
-    for (int i = 0; i <= DEPLOY_STEP_COUNT; ++i)
-        six += "replace drv f" + std::to_string(i) + "\n";
+    EXPECT_EQ(FOLDER_LOCATION, back.entries[2].folder);
+    std::string too_many = "kapdeploy journal 1\n";
+    for (int i = 0; i <= JOURNAL_MOST_ENTRIES; ++i)
+        too_many += "replace drv f" + std::to_string(i) + "\n";
     std::string flipped = whole;
     flipped[25] ^= 1;
     struct Row {
@@ -289,7 +305,7 @@ TEST(DeployJournal, OnlyAWholeJournalOfOurOwnCommits) {
         {ended("kapdeploy journal 1\nreplace drv ..\\x.hdi\n", 1), JOURNAL_FOREIGN},
         {ended("kapdeploy journal 1\nmove drv x\n", 1), JOURNAL_FOREIGN},
         {ended("kapdeploy journal 1\nreplace C: x.hdi\n", 1), JOURNAL_FOREIGN},
-        {ended(six, DEPLOY_STEP_COUNT + 1), JOURNAL_FOREIGN},
+        {ended(too_many, JOURNAL_MOST_ENTRIES + 1), JOURNAL_FOREIGN},
         {ended("kapdeploy journal 1\n", 0), JOURNAL_WHOLE},
     };
     for (const Row &row : rows)
@@ -376,4 +392,110 @@ TEST(DeployLog, OffsetsAndFoldersOfTheLog) {
             folders.emplace_back(p.path, ends[i]);
         EXPECT_EQ(p.folders, folders) << p.path;
     }
+}
+
+static const char D1[] = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+static const char D2[] = "fedcba9876543210fedcba9876543210fedcba9876543210fedcba9876543210";
+
+static BuildRecord two_file_build() {
+    BuildRecord r = {"KapTest\\P1", "English", {8, 1, 0, 3}, "", "20261210", 41, {}, 2};
+    snprintf(r.digest, sizeof r.digest, "%s", D2);
+    r.files[0] = BuildFile{false, "kapvx.hdi", ""};
+    r.files[1] = BuildFile{true, "kap vx.hlp", ""};
+    snprintf(r.files[0].digest, DIGEST_TEXT_SIZE, "%s", D1);
+    snprintf(r.files[1].digest, DIGEST_TEXT_SIZE, "%s", D2);
+    return r;
+}
+
+TEST(DeployBuild, TheRecordReadsBackOnlyWhole) {
+    const BuildRecord r = two_file_build();
+    char text[RECORD_MOST_BYTES];
+    size_t len = format_build_record(r, text, sizeof text);
+    const std::string whole(text, len);
+    ASSERT_EQ(std::string("kapdeploy record 1\nproduct KapTest\\P1\nlanguage English\n"
+                          "version 8.1.0.3\nbuild ") +
+                  D2 + "\ninstalled 20261210\nsize 41\nfile drv " + D1 + " kapvx.hdi\nfile help " +
+                  D2 + " kap vx.hlp\nend 2\n",
+              whole);
+    BuildRecord back;
+    ASSERT_TRUE(read_build_record(whole.data(), whole.size(), &back));
+    EXPECT_STREQ("KapTest\\P1", back.product_key);
+    EXPECT_EQ(0, compare_versions(r.version, back.version));
+    ASSERT_EQ(2, back.count);
+    EXPECT_TRUE(back.files[1].in_help_folder);
+    EXPECT_STREQ("kap vx.hlp", back.files[1].name);
+    EXPECT_EQ(41ul, back.size_kb);
+    auto replaced = [&](const std::string &from, const std::string &to) {
+        std::string t = whole;
+        return t.replace(t.find(from), from.size(), to);
+    };
+    // Each is no record of ours: never read as a build, never acted on.
+    const std::string broken[] = {
+        "",
+        whole.substr(0, whole.size() - 1),
+        whole.substr(0, whole.find("end")),
+        whole + "x",
+        replaced("end 2", "end 3"),
+        replaced("version 8.1.0.3", "version 8.1.0"),
+        replaced("version 8.1.0.3", "version 8.1.0.65536"),
+        replaced("version 8.1.0.3", "version 8.1.-0.3"),
+        replaced("kapvx.hdi", "..\\kapvx.hdi"),
+        replaced("file help", "file C:"),
+        replaced(std::string("build ") + D2, std::string("build ") + D2 + "0"),
+        replaced(std::string("build ") + D2, "build " + std::string(64, 'G')),
+        replaced("language English\n", ""),
+        replaced("kapdeploy record 1", "kapdeploy record 2"),
+        replaced("size 41", "size -1"),
+    };
+    for (const std::string &text2 : broken)
+        EXPECT_FALSE(read_build_record(text2.data(), text2.size(), &back))
+            << testing::PrintToString(text2);
+    char small[64];
+    EXPECT_EQ(0u, format_build_record(r, small, sizeof small));
+}
+
+TEST(DeployBuild, AVersionDecidesTheChangeAndTheDigestARebuild) {
+    const BuildRecord r = two_file_build(); // 8.1.0.3, digest D2
+    struct Row {
+        FourPartVersion version;
+        const char *digest;
+        BuildChange change;
+    } rows[] = {
+        {{8, 1, 0, 3}, D2, BUILD_SAME},      {{8, 1, 0, 3}, D1, BUILD_REBUILT},
+        {{8, 1, 0, 4}, D1, BUILD_UPGRADE},   {{8, 1, 1, 0}, D2, BUILD_UPGRADE},
+        {{9, 0, 0, 0}, D1, BUILD_UPGRADE},   {{8, 1, 0, 2}, D1, BUILD_DOWNGRADE},
+        {{8, 0, 9, 9}, D2, BUILD_DOWNGRADE}, {{7, 65535, 65535, 65535}, D1, BUILD_DOWNGRADE},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.change, judge_build_change(&r, row.version, row.digest))
+            << row.version.major << "." << row.version.minor << "." << row.version.build << "."
+            << row.version.revision;
+    EXPECT_EQ(BUILD_FIRST, judge_build_change(nullptr, {0, 0, 0, 0}, D1));
+    // The old build's file is replaced where the new one holds its name in
+    // another case, deleted where only the other folder does.
+    EXPECT_TRUE(build_holds(r.files, r.count, BuildFile{false, "KAPVX.HDI", ""}));
+    EXPECT_FALSE(build_holds(r.files, r.count, BuildFile{true, "kapvx.hdi", ""}));
+    EXPECT_FALSE(build_holds(r.files, r.count, BuildFile{false, "kapvy.hdi", ""}));
+    char manifest[512];
+    ASSERT_NE(0u, format_build_manifest(r.files, r.count, manifest, sizeof manifest));
+    EXPECT_EQ(std::string(D1) + " drv/kapvx.hdi\n" + D2 + " help/kap vx.hlp\n", manifest);
+}
+
+TEST(DeployEntry, TheEntryNamesTheProductAndRunsTheKeptCopy) {
+    char text[1024];
+    ASSERT_TRUE(entry_key_name(text, sizeof text, "KapTest\\P1"));
+    EXPECT_STREQ("KapHdiDriver KapTest/P1", text);
+    ASSERT_TRUE(entry_display_name(text, sizeof text, "English", "AutoCAD 2005"));
+    EXPECT_STREQ("Kap HDI driver (English) for AutoCAD 2005", text);
+    ASSERT_TRUE(entry_uninstall_command(text, sizeof text, "C:\\Windows\\system32\\cmd.exe",
+                                        "C:\\Program Files\\Kap", "KapTest\\P1"));
+    EXPECT_STREQ("\"C:\\Windows\\system32\\cmd.exe\" /d /c \"\"C:\\Program "
+                 "Files\\Kap\\kapdeploy.exe\" remove --product \"KapTest\\P1\" && if exist "
+                 "\"C:\\Program Files\\Kap\\kapdeploy.exe.kapold\" (del /f /q \"C:\\Program "
+                 "Files\\Kap\\kapdeploy.exe.kapold\" & rd \"C:\\Program Files\\Kap\")\"",
+                 text);
+    EXPECT_FALSE(entry_uninstall_command(text, sizeof text, "cmd.exe", "C:\\Kap", "A\"B"));
+    EXPECT_FALSE(entry_uninstall_command(text, 40, "cmd.exe", "C:\\Kap", "KapTest\\P1"));
+    EXPECT_STREQ("", text);
+    EXPECT_FALSE(entry_key_name(text, 16, "KapTest\\P1"));
 }
