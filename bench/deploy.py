@@ -65,11 +65,16 @@ def prepare(drive):
 
 
 def empty_products(drive):
+    """Each run a first install: no file of the kit's and no install record
+    (the entries in the registry are rewritten by every run anyway)."""
     for i in range(PRODUCTS):
         for sub in ("drv", "help"):
             folder = os.path.join(drive, f"H{i:02}", sub)
             shutil.rmtree(folder)
             os.makedirs(folder)
+        record = os.path.join(drive, f"H{i:02}", "kapdeploy.record")
+        if os.path.exists(record):
+            os.remove(record)
     wineharness.give_to_test_user(drive)
 
 
