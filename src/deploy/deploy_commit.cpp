@@ -264,21 +264,28 @@ static void name_kept(char *kept, const char *target, const char *why) {
 // The recorded digest is the kit file's when it was installed.
 static const char differs_words[] = "it differs from the kit's file";
 
-// A file of the product's that the change may drop, where it still has the
-// recorded digest.
-static DeployFile recorded_file(const ProductRecord &product, const BuildFile &file) {
+// A file of the product's with no kit file behind it: one of the recorded
+// build's (digest: the recorded one), which the change may drop, or the
+// record itself. Its target is "" where the path does not fit.
+static DeployFile product_file(const ProductRecord &product, ProductFolder folder, const char *name,
+                               const char *digest) {
     DeployFile f;
     f.source[0] = '\0';
-    f.folder = file.in_help_folder ? FOLDER_HELP : FOLDER_DRV;
+    f.folder = folder;
     f.source_read_only = false;
     f.dropped = true;
-    concat_bounded(f.name, PATH_BUFFER_SIZE, file.name);
-    concat_bounded(f.digest, DIGEST_TEXT_SIZE, file.digest);
-    if (!product_file_path(f.target, folder_of(product, f.folder), file.name, ""))
+    concat_bounded(f.name, PATH_BUFFER_SIZE, name);
+    concat_bounded(f.digest, DIGEST_TEXT_SIZE, digest);
+    if (!product_file_path(f.target, folder_of(product, folder), name, ""))
         f.target[0] = '\0';
     f.state = TARGET_ABSENT;
     f.error = ERROR_SUCCESS;
     return f;
+}
+
+static DeployFile recorded_file(const ProductRecord &product, const BuildFile &file) {
+    return product_file(product, file.in_help_folder ? FOLDER_HELP : FOLDER_DRV, file.name,
+                        file.digest);
 }
 
 // Adds the recorded build's files that the change drops (those that still
@@ -295,11 +302,7 @@ static void add_recorded_files(DeploySet *change, const BuildRecord &recorded,
         file = recorded_file(product, recorded.files[i]);
         if (file.target[0] == '\0')
             continue;
-        DeploySet one;
-        one.files[0] = file;
-        one.count = 1;
-        compare_set(&one);
-        file = one.files[0];
+        compare_target(&file);
         if (file.state == TARGET_DIFFERS)
             name_kept(kept, file.target, differs_words);
         if (file.state == TARGET_SAME || file.state == TARGET_UNREADABLE)
@@ -310,10 +313,7 @@ static void add_recorded_files(DeploySet *change, const BuildRecord &recorded,
 // The record file as one more file of the change.
 static void add_record_file(DeploySet *change, const ProductRecord &product, bool dropped) {
     DeployFile &file = change->files[change->count++];
-    file = recorded_file(product, BuildFile{false, "", ""});
-    concat_bounded(file.name, PATH_BUFFER_SIZE, record_name);
-    file.folder = FOLDER_LOCATION;
-    product_file_path(file.target, product.location, record_name, "");
+    file = product_file(product, FOLDER_LOCATION, record_name, "");
     file.dropped = dropped;
     file.state = exists(file.target) ? TARGET_DIFFERS : TARGET_ABSENT;
 }

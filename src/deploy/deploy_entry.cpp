@@ -172,17 +172,17 @@ static bool is_own(const char *path) {
 
 // The copy made, or replaced where it is another build of kapdeploy.
 static bool keep_copy(const char *folder, char *reason) {
-    DeploySet one;
-    one.count = 1;
-    DeployFile &copy = one.files[0];
-    copy.dropped = false;
+    DeployFile copy;
     if (!own_path(copy.source) ||
         !concat_bounded(copy.target, MAX_PATH, folder, "\\", kept_program_name)) {
         tell_error(reason, "could not keep a copy of kapdeploy in", folder,
                    ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    if (ascii_equal_nocase(copy.source, copy.target) || compare_set(&one) == SET_INSTALLED)
+    if (ascii_equal_nocase(copy.source, copy.target))
+        return true;
+    compare_target(&copy);
+    if (copy.state == TARGET_SAME)
         return true;
     char next[MAX_PATH];
     DWORD error;

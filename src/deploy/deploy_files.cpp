@@ -180,13 +180,18 @@ static TargetState compare_digest(const char *target, const char *digest, DWORD 
     return not_found_error(*error) ? TARGET_ABSENT : TARGET_UNREADABLE;
 }
 
+void compare_target(DeployFile *file) {
+    file->state = file->source[0] != '\0'
+                      ? compare_file(file->source, file->target, &file->error)
+                      : compare_digest(file->target, file->digest, &file->error);
+}
+
 SetState compare_set(DeploySet *set) {
     int present = 0;
     int same = 0;
     for (int i = 0; i < set->count; ++i) {
         DeployFile &file = set->files[i];
-        file.state = file.source[0] != '\0' ? compare_file(file.source, file.target, &file.error)
-                                            : compare_digest(file.target, file.digest, &file.error);
+        compare_target(&file);
         same += file.state == TARGET_SAME ? 1 : 0;
         present += file.state == TARGET_ABSENT ? 0 : 1;
     }

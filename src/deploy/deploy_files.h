@@ -47,8 +47,11 @@ enum SetState {
     SET_ABSENT,    // no target exists
 };
 
-// Also notes each target's state: against the kit's file, or against the
+// Notes the target's state: against the kit's file, or against the
 // recorded digest for a file with no source.
+void compare_target(DeployFile *file);
+
+// Also notes each target's state.
 SetState compare_set(DeploySet *set);
 
 // The kit's build in the set: each file's digest, the build's digest and
