@@ -163,12 +163,8 @@ static bool copy_new_files(const DeploySet &set, char *reason, DWORD *error) {
             continue;
         char next[MAX_PATH];
         with_suffix(next, set.files[i].target, new_suffix);
-        bool copied = copy_own(set.files[i].source, next, error);
-        if (copied && set.files[i].source_read_only)
-            SetFileAttributesA(next, FILE_ATTRIBUTE_NORMAL);
-        if (!copied || !flush_file(next, error)) {
-            tell_error(reason, copied ? "could not write to the disk" : "could not copy", next,
-                       *error);
+        if (!copy_flushed(set.files[i].source, next, error)) {
+            tell_error(reason, "could not copy to the disk", next, *error);
             drop_suffixed(set, new_suffix, nullptr);
             return false;
         }
@@ -272,7 +268,6 @@ static DeployFile product_file(const ProductRecord &product, ProductFolder folde
     DeployFile f;
     f.source[0] = '\0';
     f.folder = folder;
-    f.source_read_only = false;
     f.dropped = true;
     concat_bounded(f.name, PATH_BUFFER_SIZE, name);
     concat_bounded(f.digest, DIGEST_TEXT_SIZE, digest);

@@ -188,8 +188,7 @@ static bool keep_copy(const char *folder, char *reason) {
     DWORD error;
     with_suffix(next, copy.target, new_suffix);
     CreateDirectoryA(folder, nullptr);
-    bool kept = copy_own(copy.source, next, &error) && flush_file(next, &error) &&
-                move_own(next, copy.target, &error);
+    bool kept = copy_flushed(copy.source, next, &error) && move_own(next, copy.target, &error);
     if (!kept) {
         tell_error(reason, "could not keep a copy of kapdeploy as", copy.target, error);
         DWORD ignored;

@@ -73,13 +73,25 @@ bool move_own(const char *from, const char *to, DWORD *error) {
     }
 }
 
-bool copy_own(const char *from, const char *to, DWORD *error) {
-    for (int tries = 0;;) {
-        bool copied = CopyFileA(from, to, FALSE) != 0;
-        *error = copied ? ERROR_SUCCESS : GetLastError();
-        if (copied || !try_again(*error, &tries))
-            return copied;
+bool copy_flushed(const char *from, const char *to, DWORD *error) {
+    HANDLE source = open_own(from, GENERIC_READ, OPEN_EXISTING, 0, error);
+    if (source == INVALID_HANDLE_VALUE)
+        return false;
+    HANDLE target = open_own(to, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, error);
+    bool ok = target != INVALID_HANDLE_VALUE;
+    static char block[1 << 16];
+    for (DWORD got = 1; ok && got > 0;) {
+        DWORD written = 0;
+        ok = ReadFile(source, block, sizeof block, &got, nullptr) &&
+             WriteFile(target, block, got, &written, nullptr) && written == got;
     }
+    ok = ok && FlushFileBuffers(target);
+    if (!ok && target != INVALID_HANDLE_VALUE)
+        *error = GetLastError();
+    if (target != INVALID_HANDLE_VALUE)
+        CloseHandle(target);
+    CloseHandle(source);
+    return ok;
 }
 
 bool drop_own(const char *path, DWORD *error) {
@@ -106,10 +118,6 @@ static bool flush_handle(HANDLE h, DWORD *error) {
     *error = flushed ? ERROR_SUCCESS : GetLastError();
     CloseHandle(h);
     return flushed;
-}
-
-bool flush_file(const char *path, DWORD *error) {
-    return flush_handle(open_own(path, GENERIC_WRITE, OPEN_EXISTING, 0, error), error);
 }
 
 bool flush_folder(const char *folder, DWORD *error) {

@@ -31,13 +31,12 @@ HANDLE open_own(const char *path, DWORD access, DWORD disposition, DWORD flags, 
 // Renames from over to, a read-only to included (write-through; the name
 // is on the disk once its folder is flushed).
 bool move_own(const char *from, const char *to, DWORD *error);
-// Copies from over to (to: one of ours, from: the kit's file).
-bool copy_own(const char *from, const char *to, DWORD *error);
+// Copies from over to (to: one of ours, made with normal attributes, from:
+// the kit's file) through one handle, flushed to the disk before it is
+// closed: the least a copy that survives a power cut costs.
+bool copy_flushed(const char *from, const char *to, DWORD *error);
 // Deletes the file, a read-only one included; true when it is gone.
 bool drop_own(const char *path, DWORD *error);
-
-// Writes the file's cached bytes to the disk.
-bool flush_file(const char *path, DWORD *error);
 // Writes the folder's names (the renames and deletions made in it) to the
 // disk.
 bool flush_folder(const char *folder, DWORD *error);

@@ -17,7 +17,6 @@ struct KitMatches {
     char package_folder[MAX_PATH];
     bool found[DEPLOY_STEP_COUNT];
     char names[DEPLOY_STEP_COUNT][MAX_PATH];
-    DWORD attributes[DEPLOY_STEP_COUNT];
     int counts[DEPLOY_STEP_COUNT];            // how many long names match
     char others[DEPLOY_STEP_COUNT][MAX_PATH]; // a match besides names[i], when there is one
 };
@@ -57,8 +56,7 @@ static KitMatches &kit_matches(const char *package_folder) {
     if (strcmp(last_matches.package_folder, package_folder) != 0) {
         for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
             last_matches.found[i] =
-                find_first_match(package_folder, deploy_steps[i].pattern, last_matches.names[i],
-                                 &last_matches.attributes[i]);
+                find_first_match(package_folder, deploy_steps[i].pattern, last_matches.names[i]);
             last_matches.counts[i] =
                 last_matches.found[i] ? count_matches(package_folder, deploy_steps[i].pattern,
                                                       last_matches.names[i], last_matches.others[i])
@@ -117,7 +115,6 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
         }
         DeployFile &file = set->files[set->count];
         file.folder = where;
-        file.source_read_only = (matches.attributes[i] & FILE_ATTRIBUTE_READONLY) != 0;
         file.dropped = false;
         file.digest[0] = '\0';
         file.state = TARGET_ABSENT;

@@ -21,7 +21,6 @@ struct DeployFile {
     char target[PATH_BUFFER_SIZE]; // in the driver or help folder
     char name[PATH_BUFFER_SIZE];
     ProductFolder folder;
-    bool source_read_only;
     bool dropped;                  // deleted by the change, not replaced
     char digest[DIGEST_TEXT_SIZE]; // the kit file's, or the recorded one for a file with no source
     TargetState state;             // as compare_set found it

@@ -27,7 +27,7 @@ static bool copy_into(const char *folder, const char *name) {
 // One step's search in the current folder; context holds the found names.
 static bool search_current_folder(int step, void *context) {
     char(*names)[MAX_PATH] = static_cast<char(*)[MAX_PATH]>(context);
-    return find_first_match(nullptr, deploy_steps[step].pattern, names[step], nullptr);
+    return find_first_match(nullptr, deploy_steps[step].pattern, names[step]);
 }
 
 int deploy_driver_files(const char *package_folder, const char *driver_folder,

@@ -4,8 +4,7 @@
 #include "../control/text.h"
 #include "deploy_steps.h"
 
-bool find_first_match(const char *folder, const char *pattern, char name[MAX_PATH],
-                      DWORD *attributes) {
+bool find_first_match(const char *folder, const char *pattern, char name[MAX_PATH]) {
     char in_folder[MAX_PATH];
     const char *search_path = pattern;
     if (folder != nullptr) {
@@ -22,7 +21,5 @@ bool find_first_match(const char *folder, const char *pattern, char name[MAX_PAT
         matched = long_name_matches(found.cFileName, pattern);
     } while (!matched && FindNextFileA(search, &found));
     FindClose(search);
-    if (attributes != nullptr)
-        *attributes = found.dwFileAttributes;
     return matched && concat_bounded(name, MAX_PATH, found.cFileName);
 }

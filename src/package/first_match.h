@@ -5,7 +5,5 @@
 
 // The first entry of folder (nullptr: the current folder) whose long name
 // really matches pattern: FindFirstFileA also matches 8.3 short names, so
-// "*.hdi" finds "y.hdi_old". False when none does or a path does not fit;
-// attributes, when given, are the entry's.
-bool find_first_match(const char *folder, const char *pattern, char name[MAX_PATH],
-                      DWORD *attributes);
+// "*.hdi" finds "y.hdi_old". False when none does or a path does not fit.
+bool find_first_match(const char *folder, const char *pattern, char name[MAX_PATH]);
