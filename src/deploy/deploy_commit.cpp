@@ -90,7 +90,7 @@ static bool change_target(const DeployFile &file, DWORD *error) {
         *error = GetLastError();
         return false;
     }
-    return file.dropped || move_own(next, file.target, error);
+    return file.dropped || rename_own(next, file.target, error);
 }
 
 // The old files exist only where a target was present, the new ones only

@@ -65,6 +65,10 @@ HANDLE open_own(const char *path, DWORD access, DWORD disposition, DWORD flags, 
 
 bool move_own(const char *from, const char *to, DWORD *error) {
     SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
+    return rename_own(from, to, error);
+}
+
+bool rename_own(const char *from, const char *to, DWORD *error) {
     for (int tries = 0;;) {
         bool moved = MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         *error = moved ? ERROR_SUCCESS : GetLastError();

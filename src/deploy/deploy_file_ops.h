@@ -31,6 +31,8 @@ HANDLE open_own(const char *path, DWORD access, DWORD disposition, DWORD flags, 
 // Renames from over to, a read-only to included (write-through; the name
 // is on the disk once its folder is flushed).
 bool move_own(const char *from, const char *to, DWORD *error);
+// The same where nothing stands at to (a target just moved away or absent).
+bool rename_own(const char *from, const char *to, DWORD *error);
 // Copies from over to (to: one of ours, made with normal attributes, from:
 // the kit's file) through one handle, flushed to the disk before it is
 // closed: the least a copy that survives a power cut costs.
