@@ -277,6 +277,13 @@ static int list_products(const char *kit, const DeployProducts &products) {
         char line[LINE_SIZE];
         char state[64];
         int len = describe(line, p, judged.release, host);
+        BuildRecord recorded;
+        char why[REASON_SIZE];
+        RecordState recording = read_record(p.record, &recorded, why);
+        if (recording == RECORD_OURS)
+            len += build_words(line + len, LINE_SIZE - len, "recorded build", recorded);
+        else if (recording == RECORD_FOREIGN)
+            len += snprintf(line + len, LINE_SIZE - len, ", %s", why);
         kit_state(kit, p, state, sizeof state);
         char rejected[REASON_SIZE] = "";
         if (digit != 0 && judged.release == RELEASE_NONE)
@@ -285,13 +292,6 @@ static int list_products(const char *kit, const DeployProducts &products) {
             line + len, LINE_SIZE - len, ", location %s%s%s, kit: %s", p.record.location,
             p.record.location[0] != '\0' && folder_gone(p.record.location) ? " (gone)" : "",
             rejected, state);
-        BuildRecord recorded;
-        char why[REASON_SIZE];
-        RecordState recording = read_record(p.record, &recorded, why);
-        if (recording == RECORD_OURS)
-            len += build_words(line + len, LINE_SIZE - len, "recorded build", recorded);
-        else if (recording == RECORD_FOREIGN)
-            len += snprintf(line + len, LINE_SIZE - len, ", %s", why);
         bool journal;
         int temporary = leftovers(p.record, &journal);
         if ((journal || temporary > 0) && len < LINE_SIZE)

@@ -647,6 +647,16 @@ def record_of(drive, host):
     return read_log(drive, os.path.join(host, "kapdeploy.record")) if os.path.exists(path) else ""
 
 
+def build_digest(drive, kit, stem):
+    """A build's identity: the SHA-256 of one line per file, its SHA-256 and
+    its folder and name, in the steps' order."""
+    folder = os.path.join(drive, kit, "English", "ACAD2005")
+    lines = "".join(f"{digest(os.path.join(folder, stem + ext))} {sub}/{stem}{ext}\n"
+                    for ext, sub in ((".hdi", "drv"), (".drc", "drv"), (".dll", "drv"),
+                                     (".hlp", "help"), (".cnt", "help")))
+    return hashlib.sha256(lines.encode()).hexdigest()
+
+
 def second_build(drive, kit, stem, driver=None):
     """Another build of the English ACAD2005 folder in K:\\<kit>: its files
     renamed to stem, and the driver's bytes given (a DLL with a version
@@ -672,7 +682,8 @@ def upgrade_and_downgrade(work, drive):
            entry(work, "P1")["DisplayVersion"] == "8.1.0.0", entry(work, "P1"))
     deploy(work, "detect", *new[1:], code=1)
     _, out, _ = deploy(work, *new, code=0)
-    expect(", build 8.1.0.7 (English, sha256 " in out and
+    identity = build_digest(drive, "kit2", "kapvx")
+    expect(f", build 8.1.0.7 (English, sha256 {identity}): " in out and
            out.endswith(": installed 5 files, removed 5 of the old build's; upgraded from build "
                         "8.1.0.0\n"), out)
     expect(files(drive, "A") == kit_files(drive, "English", "ACAD2005", "kit2"),
@@ -680,6 +691,9 @@ def upgrade_and_downgrade(work, drive):
     expect("version 8.1.0.7\n" in record_of(drive, "A") and "kapvl" not in record_of(drive, "A"),
            record_of(drive, "A"))
     expect(entry(work, "P1")["DisplayVersion"] == "8.1.0.7", entry(work, "P1"))
+    _, out, _ = deploy(work, "list", code=0)
+    expect(f", recorded build 8.1.0.7 (English, sha256 {identity}), location K:\\A, " in out,
+           out)
     deploy(work, "detect", *old[1:], code=1)
     deploy(work, "detect", *new[1:], code=0)
     _, out, _ = deploy(work, *old, code=1603)
