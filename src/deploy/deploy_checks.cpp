@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../control/one_line.h"
 #include "../control/package_paths.h"
 #include "../host/release_rules.h"
 #include "../package/compatibility.h"
@@ -11,17 +12,6 @@
 #include "../ui/language_offer.h"
 #include "../ui/languages.h"
 #include "deploy_command.h"
-
-void one_line(char *out, size_t cap, const char *text) {
-    size_t len = 0;
-    for (; *text != '\0' && len + 1 < cap; ++text) {
-        char c = *text == '\n' ? ' ' : *text;
-        if (c == ' ' && len > 0 && out[len - 1] == ' ')
-            continue;
-        out[len++] = c;
-    }
-    out[len] = '\0';
-}
 
 static bool refuse(ProductJudgement *judgement, const char *text) {
     one_line(judgement->reason, REASON_SIZE, text);
