@@ -4,24 +4,13 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../control/one_line.h"
 #include "../control/package_paths.h"
 #include "../host/release_rules.h"
 #include "../package/compatibility.h"
 #include "../package/hif_reader.h"
-#include "../ui/language_offer.h"
 #include "../ui/languages.h"
 #include "deploy_command.h"
-
-void one_line(char *out, size_t cap, const char *text) {
-    size_t len = 0;
-    for (; *text != '\0' && len + 1 < cap; ++text) {
-        char c = *text == '\n' ? ' ' : *text;
-        if (c == ' ' && len > 0 && out[len - 1] == ' ')
-            continue;
-        out[len++] = c;
-    }
-    out[len] = '\0';
-}
 
 static bool refuse(ProductJudgement *judgement, const char *text) {
     one_line(judgement->reason, REASON_SIZE, text);
@@ -37,14 +26,6 @@ static bool refuse_file(ProductJudgement *judgement, const char *text, const cha
     return false;
 }
 
-static int language_index(const char *language_folder) {
-    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
-        if (strcmp(language_folder_table[i], language_folder) == 0)
-            return i;
-    }
-    return -1;
-}
-
 bool judge_product(char digit, const FourPartVersion &host_version, const char *kit_folder,
                    const char *language_folder, ProductJudgement *judgement) {
     *judgement = ProductJudgement{RELEASE_NONE, {0, 0, 0, 0}, false, "", ""};
@@ -56,7 +37,7 @@ bool judge_product(char digit, const FourPartVersion &host_version, const char *
     case RELEASE_KNOWN:
         break;
     }
-    int language = language_index(language_folder);
+    int language = language_named(language_folder);
     if (language < 0 || !language_offered(language, judgement->release)) {
         snprintf(judgement->reason, REASON_SIZE,
                  "the installer does not offer %s for this release (only for 2004 and later)",

@@ -34,9 +34,6 @@ struct ProductJudgement {
 bool judge_product(char digit, const FourPartVersion &host_version, const char *kit_folder,
                    const char *language_folder, ProductJudgement *judgement);
 
-// The installer's message as one line: line breaks become single blanks.
-void one_line(char *out, size_t cap, const char *text);
-
 // The run's exit code from each selected product's outcome, a product that
 // is not present left out: 1618 when a file was in use, whatever else
 // happened; else 0 when all went well, 1603 for anything else and when no

@@ -71,14 +71,6 @@ static const OptionName option_names[] = {
     {"--log", 'g'},     {"--dry-run", 'd'},  {"--allow-downgrade", 'a'},
 };
 
-static const char *language_folder_named(const char *name) {
-    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
-        if (ascii_equal_nocase(language_folder_table[i], name))
-            return language_folder_table[i];
-    }
-    return nullptr;
-}
-
 // A word that starts like an option is the next option, never a value: no
 // product, language, folder or file a user means starts with "--".
 static bool looks_like_option(const char *word) {
@@ -109,10 +101,11 @@ static const char *store_option(char letter, const char *value, DeployCommand *c
     if (problem != nullptr)
         return problem;
     if (letter == 'l') {
-        value = language_folder_named(value);
-        if (value == nullptr)
+        int language = language_named(value);
+        if (language < 0)
             return "unknown language folder (Cesky, ChineseS, ChineseT, Deutsch, English, "
                    "Espanol, Francais, Italiano, Japanese, Magyar, Polski or Russkii)";
+        value = language_folder_table[language];
     }
     *slot = value;
     return nullptr;

@@ -209,7 +209,7 @@ static ProductOutcome commit(const DeploySet &set, const ProductRecord &product,
     DWORD error = ERROR_SUCCESS;
     if (record != nullptr) {
         char record_copy[MAX_PATH];
-        product_file_path(record_copy, product.location, record_name, new_suffix);
+        suffixed_destination(record_copy, product.location, record_name, new_suffix);
         if (!write_flushed(record_copy, record, record_len, &error)) {
             tell_error(reason, "could not write", record_copy, error);
             return failed_with(error);
@@ -271,7 +271,7 @@ static DeployFile product_file(const ProductRecord &product, ProductFolder folde
     f.dropped = true;
     concat_bounded(f.name, PATH_BUFFER_SIZE, name);
     concat_bounded(f.digest, DIGEST_TEXT_SIZE, digest);
-    if (!product_file_path(f.target, folder_of(product, folder), name, ""))
+    if (!compose_destination(f.target, folder_of(product, folder), name))
         f.target[0] = '\0';
     f.state = TARGET_ABSENT;
     f.error = ERROR_SUCCESS;

@@ -130,7 +130,7 @@ bool flush_folder(const char *folder, DWORD *error) {
 }
 
 void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *suffix) {
-    product_file_path(out, product.driver_folder, journal_name, suffix);
+    suffixed_destination(out, product.driver_folder, journal_name, suffix);
 }
 
 bool write_flushed(const char *path, const char *text, size_t size, DWORD *error) {

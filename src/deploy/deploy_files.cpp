@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../control/one_line.h"
 #include "../control/text.h"
 #include "../host/version_resource.h"
 #include "../package/first_match.h"
@@ -121,7 +122,7 @@ bool find_kit_files(const char *package_folder, HostRelease release, const Produ
         file.error = ERROR_SUCCESS;
         if (!concat_bounded(file.name, MAX_PATH, matches.names[i]) ||
             !concat_bounded(file.source, MAX_PATH, package_folder, "\\", file.name) ||
-            !product_file_path(file.target, folder, file.name, "") ||
+            !compose_destination(file.target, folder, file.name) ||
             strlen(file.target) + sizeof ".kapnew" > MAX_PATH) {
             snprintf(reason, REASON_SIZE, "the path of %s is too long", matches.names[i]);
             return false;
@@ -250,7 +251,7 @@ bool identify_build(DeploySet *set, const FourPartVersion &level, BuildRecord *b
 
 RecordState read_record(const ProductRecord &product, BuildRecord *record, char *reason) {
     char path[MAX_PATH];
-    if (!product_file_path(path, product.location, record_name, ""))
+    if (!compose_destination(path, product.location, record_name))
         return RECORD_NONE;
     DWORD error;
     HANDLE file = open_own(path, GENERIC_READ, OPEN_EXISTING, 0, &error);

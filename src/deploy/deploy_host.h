@@ -16,7 +16,7 @@ struct DeployProducts {
 };
 
 // Lists the products the installer's product dialog shows, in its order,
-// without a word to the user; the caller frees products. False where the
-// installer's scan ends with a message: *stop tells which, and *error is
+// without a word to the user; at SCAN_LISTED the caller frees products.
+// Elsewhere the installer's scan stops with a message; *error is
 // RegOpenKeyExA's code for SCAN_NO_HARDCOPY_KEY.
-bool scan_deploy_products(DeployProducts *list, ScanStop *stop, long *error);
+ScanStop scan_deploy_products(DeployProducts *list, long *error);

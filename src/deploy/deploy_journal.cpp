@@ -133,11 +133,11 @@ JournalState read_journal(const char *bytes, size_t size, Journal *journal) {
     return parse_entries(bytes, end, journal) ? JOURNAL_WHOLE : JOURNAL_FOREIGN;
 }
 
-bool product_file_path(char out[PATH_BUFFER_SIZE], const char *folder, const char *name,
-                       const char *suffix) {
-    if (folder[0] == '\0') {
-        out[0] = '\0';
-        return false;
-    }
-    return concat_bounded(out, PATH_BUFFER_SIZE, folder, "\\", name, suffix);
+bool suffixed_destination(char out[PATH_BUFFER_SIZE], const char *folder, const char *name,
+                          const char *suffix) {
+    char path[PATH_BUFFER_SIZE];
+    if (compose_destination(path, folder, name))
+        return concat_bounded(out, PATH_BUFFER_SIZE, path, suffix);
+    out[0] = '\0';
+    return false;
 }

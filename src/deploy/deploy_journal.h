@@ -60,7 +60,7 @@ size_t format_journal(const Journal &journal, char *out, size_t cap);
 // change has, is foreign.
 JournalState read_journal(const char *bytes, size_t size, Journal *journal);
 
-// folder\name followed by the suffix ("" for none); false when it does not
-// fit a path buffer or the folder is empty.
-bool product_file_path(char out[PATH_BUFFER_SIZE], const char *folder, const char *name,
-                       const char *suffix);
+// A file beside a destination: compose_destination's path followed by the
+// suffix; false when that path is refused or the whole does not fit.
+bool suffixed_destination(char out[PATH_BUFFER_SIZE], const char *folder, const char *name,
+                          const char *suffix);

@@ -33,7 +33,7 @@ ProductOutcome check_readable(const DeploySet &set, char *reason) {
 // is killed; a leftover ends in .kapnew, which the next run sweeps).
 static bool takes_a_file(const char *folder, DWORD *error) {
     char probe[MAX_PATH];
-    if (!product_file_path(probe, folder, "kapdeploy.probe", new_suffix)) {
+    if (!suffixed_destination(probe, folder, "kapdeploy.probe", new_suffix)) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return false;
     }

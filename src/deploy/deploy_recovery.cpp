@@ -40,7 +40,7 @@ static bool finish_journal(const ProductRecord &product, const Journal &journal,
     for (int i = 0; i < journal.count; ++i) {
         const JournalEntry &e = journal.entries[i];
         char target[MAX_PATH];
-        if (product_file_path(target, folder_of(product, e.folder), e.name, "") &&
+        if (compose_destination(target, folder_of(product, e.folder), e.name) &&
             !make_step(target, recovery_step(JOURNAL_WHOLE, e.op, files_found(target)), error))
             return false;
     }
@@ -80,7 +80,7 @@ static bool sweep_folder(const char *folder, const char *stem, int *swept, DWORD
     int count = temporary_names(folder, stem, names);
     for (int i = 0; i < count; ++i) {
         char target[MAX_PATH];
-        if (!product_file_path(target, folder, names[i], ""))
+        if (!compose_destination(target, folder, names[i]))
             continue;
         target[strlen(target) - strlen(old_suffix)] = '\0';
         // name.kapnew and name.kapold are settled together, at the first.

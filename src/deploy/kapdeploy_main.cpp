@@ -395,9 +395,9 @@ static int deploy(const DeployCommand &command) {
         return failed;
     }
     DeployProducts products;
-    ScanStop stop = SCAN_UNEXPECTED;
     long error = 0;
-    if (!scan_deploy_products(&products, &stop, &error)) {
+    ScanStop stop = scan_deploy_products(&products, &error);
+    if (stop != SCAN_LISTED) {
         // No AutoCAD at all is an answer, not a failure to look.
         bool none = stop == SCAN_NONE_LISTED ||
                     (stop == SCAN_NO_HARDCOPY_KEY && error == ERROR_FILE_NOT_FOUND);

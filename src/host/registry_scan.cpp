@@ -1,7 +1,7 @@
 // The registry scan: opens, queries and enumerates the hardcopy key and the
-// product keys with a scratch heap per enumeration, and reports where it
-// stops: the installer with its three messages, kapdeploy with lines of its
-// own. Which failed call passes, what a value means and which products are
+// product keys with a scratch heap per enumeration, and returns where it
+// stops: the installer shows its three messages, kapdeploy writes lines of
+// its own. Which failed call passes, what a value means and which products are
 // listed is decided by product_key_rules.
 #include "registry_scan.h"
 
@@ -96,23 +96,21 @@ static bool read_named_products(HKEY hardcopy, const KeyInfo &info, ProductRecor
     return ok;
 }
 
-int scan_registered_products(ProductList *list, ProductKeyName **keys, ScanReporter report) {
+ScanStop scan_registered_products(ProductList *list, ProductKeyName **keys, long *error) {
+    *error = 0;
     HKEY hardcopy = nullptr;
     LONG opened =
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Autodesk\\Hardcopy", 0, KEY_READ, &hardcopy);
     if (opened != ERROR_SUCCESS) {
-        report(SCAN_NO_HARDCOPY_KEY, opened);
-        return 0;
+        *error = opened;
+        return SCAN_NO_HARDCOPY_KEY;
     }
-    if (hardcopy == nullptr) {
-        report(SCAN_UNEXPECTED, 0);
-        return 0;
-    }
+    if (hardcopy == nullptr)
+        return SCAN_UNEXPECTED;
     KeyInfo info;
     if (!query_key(hardcopy, &info)) {
         RegCloseKey(hardcopy);
-        report(SCAN_UNEXPECTED, 0);
-        return 0;
+        return SCAN_UNEXPECTED;
     }
     // calloc(0) may give null; one spare record keeps that case simple.
     ProductRecord *records =
@@ -129,40 +127,38 @@ int scan_registered_products(ProductList *list, ProductKeyName **keys, ScanRepor
         free(records);
         free(read_ok);
         free(names);
-        report(SCAN_UNEXPECTED, 0);
-        return 0;
+        return SCAN_UNEXPECTED;
     }
     int count = keep_listed_products(records, names, read_ok, static_cast<int>(info.value_count));
     free(read_ok);
     if (count == 0) {
         free(records);
         free(names);
-        report(SCAN_NONE_LISTED, 0);
-        return 0;
+        return SCAN_NONE_LISTED;
     }
     list->records = records;
     list->count = count;
     if (keys != nullptr)
         *keys = names;
-    return 1;
-}
-
-static void show_scan_message(ScanStop stop, long) {
-    switch (stop) {
-    case SCAN_NO_HARDCOPY_KEY:
-        show_message("No AutoCAD application is installed on your computer.\nThe setup will close.",
-                     "Error", MB_ICONERROR);
-        return;
-    case SCAN_UNEXPECTED:
-        show_message("Unexpected error.\n The setup will close.", "Error", MB_OK);
-        return;
-    case SCAN_NONE_LISTED:
-        show_message("No AutoCAD is installed on your system.\nThe setup will close", program_title,
-                     MB_ICONERROR);
-        return;
-    }
+    return SCAN_LISTED;
 }
 
 int scan_products(ProductList *list) {
-    return scan_registered_products(list, nullptr, show_scan_message);
+    long error = 0;
+    switch (scan_registered_products(list, nullptr, &error)) {
+    case SCAN_LISTED:
+        return 1;
+    case SCAN_NO_HARDCOPY_KEY:
+        show_message("No AutoCAD application is installed on your computer.\nThe setup will close.",
+                     "Error", MB_ICONERROR);
+        return 0;
+    case SCAN_UNEXPECTED:
+        show_message("Unexpected error.\n The setup will close.", "Error", MB_OK);
+        return 0;
+    case SCAN_NONE_LISTED:
+        show_message("No AutoCAD is installed on your system.\nThe setup will close", program_title,
+                     MB_ICONERROR);
+        return 0;
+    }
+    return 0;
 }

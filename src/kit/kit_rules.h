@@ -6,7 +6,7 @@
 #include <stddef.h>
 
 #include "../control/records.h"
-#include "../ui/language_offer.h"
+#include "../ui/languages.h"
 
 // The minor field that every host of the release has; false for a release
 // the release table gives for any minor (ACAD2000).

@@ -1,36 +1,76 @@
-// The kit's language folders and the texts the language dialog shows.
+// The kit's languages and the texts the language dialog shows.
 #include "languages.h"
 
 #include "../control/text.h"
 
-const char *const language_folder_table[LANGUAGE_COUNT] = {
-    "Cesky",    "ChineseS", "ChineseT", "Deutsch", "English", "Espanol",
-    "Francais", "Italiano", "Japanese", "Magyar",  "Polski",  "Russkii",
-};
+// One row per language, in the kit's order: its folder, the text the dialog
+// shows for it, and whether releases before 2004 offer it. Each column below
+// is read from these rows.
+#define LANGUAGE_ROWS(ROW)                                                                         \
+    ROW("Cesky", "Cesky", false)                                                                   \
+    ROW("ChineseS", "Modern Chinese", true)                                                        \
+    ROW("ChineseT", "Traditional Chinese", true)                                                   \
+    ROW("Deutsch", "Deutsch", true)                                                                \
+    ROW("English", "English", true)                                                                \
+    ROW("Espanol", "Espanol", true)                                                                \
+    ROW("Francais", "Francais", true)                                                              \
+    ROW("Italiano", "Italiano", true)                                                              \
+    ROW("Japanese", "Japanese", true)                                                              \
+    ROW("Magyar", "Magyar", false)                                                                 \
+    ROW("Polski", "Polski", false)                                                                 \
+    ROW("Russkii", "Russkii", true)
+
+#define FOLDER(folder, shown, before_2004) (folder),
+#define SHOWN(folder, shown, before_2004) (shown),
+#define BEFORE_2004(folder, shown, before_2004) (before_2004),
+const char *const language_folder_table[LANGUAGE_COUNT] = {LANGUAGE_ROWS(FOLDER)};
+static const char *const shown_text[LANGUAGE_COUNT] = {LANGUAGE_ROWS(SHOWN)};
+static const bool offered_before_2004[LANGUAGE_COUNT] = {LANGUAGE_ROWS(BEFORE_2004)};
+#undef FOLDER
+#undef SHOWN
+#undef BEFORE_2004
+#undef LANGUAGE_ROWS
+
+int language_named(const char *folder) {
+    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+        if (ascii_equal_nocase(language_folder_table[i], folder))
+            return i;
+    }
+    return -1;
+}
+
+bool language_offered(int language, HostRelease release) {
+    return is_2004_or_later(release) || offered_before_2004[language];
+}
 
 const char *language_display_list[LANGUAGE_COUNT];
+// Where the entries that releases before 2004 offer too begin.
+static int first_entry_before_2004;
 
 static void build_language_display_list() {
-    static const int from_folder_table[LANGUAGE_COUNT] = {0, 9, 10, -1, -1, 3, 4, 5, 6, 7, 8, 11};
+    int shown = 0;
     for (int i = 0; i < LANGUAGE_COUNT; ++i) {
-        if (from_folder_table[i] >= 0)
-            language_display_list[i] = language_folder_table[from_folder_table[i]];
+        if (!offered_before_2004[i])
+            language_display_list[shown++] = shown_text[i];
     }
-    language_display_list[3] = "Modern Chinese";
-    language_display_list[4] = "Traditional Chinese";
+    first_entry_before_2004 = shown;
+    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+        if (offered_before_2004[i])
+            language_display_list[shown++] = shown_text[i];
+    }
 }
 
 // Built before the entry point runs, so the dialog never sees it half filled.
 [[maybe_unused]] static const bool display_list_built = (build_language_display_list(), true);
 
 int first_offered_language(HostRelease release) {
-    return is_2004_or_later(release) ? 0 : 3;
+    return is_2004_or_later(release) ? 0 : first_entry_before_2004;
 }
 
-const char *language_folder_for_text(const char *shown_text) {
-    if (ascii_equal_nocase(shown_text, "traditional chinese"))
-        return language_folder_table[2];
-    if (ascii_equal_nocase(shown_text, "modern chinese"))
-        return language_folder_table[1];
-    return shown_text;
+const char *language_folder_for_text(const char *shown) {
+    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+        if (ascii_equal_nocase(shown_text[i], shown))
+            return language_folder_table[i];
+    }
+    return shown;
 }

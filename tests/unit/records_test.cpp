@@ -1,8 +1,11 @@
 // The version split, the kit paths and the text helpers.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <string>
 
+#include "control/one_line.h"
 #include "control/package_paths.h"
 #include "control/records.h"
 #include "control/text.h"
@@ -72,4 +75,32 @@ TEST(Text, CaseFoldsOnlyAsciiLetters) {
     };
     for (const Row &row : rows)
         EXPECT_EQ(row.equal, ascii_equal_nocase(row.a, row.b)) << row.a << " / " << row.b;
+}
+
+TEST(Text, OneLineJoinsLinesAndTrimsBlanks) {
+    struct Row {
+        const char *text;
+        size_t cap;
+        const char *line;
+    } rows[] = {
+        {"Hdi file is missing.\nInstallation failed", 64,
+         "Hdi file is missing. Installation failed"},
+        {"Unexpected error.\n The setup will close.", 64,
+         "Unexpected error. The setup will close."},
+        {"Access is denied.\r\n", 64, "Access is denied."},
+        {"  two  blanks\r\nand a break ", 64, "two blanks and a break"},
+        {"cnt file is missing.\n", 64, "cnt file is missing."},
+        {"cut here", 5, "cut"},
+        {"", 8, ""},
+    };
+    for (const Row &row : rows) {
+        char out[64];
+        one_line(out, row.cap, row.text);
+        EXPECT_STREQ(row.line, out) << row.text;
+        // The same text in place, as the system's words are made one line.
+        char same[64];
+        snprintf(same, sizeof same, "%s", row.text);
+        one_line(same, row.cap, same);
+        EXPECT_STREQ(row.line, same) << row.text;
+    }
 }
