@@ -25,23 +25,11 @@
 #define BEFORE_2004(folder, shown, before_2004) (before_2004),
 const char *const language_folder_table[LANGUAGE_COUNT] = {LANGUAGE_ROWS(FOLDER)};
 static const char *const shown_text[LANGUAGE_COUNT] = {LANGUAGE_ROWS(SHOWN)};
-static const bool offered_before_2004[LANGUAGE_COUNT] = {LANGUAGE_ROWS(BEFORE_2004)};
+const bool offered_before_2004[LANGUAGE_COUNT] = {LANGUAGE_ROWS(BEFORE_2004)};
 #undef FOLDER
 #undef SHOWN
 #undef BEFORE_2004
 #undef LANGUAGE_ROWS
-
-int language_named(const char *folder) {
-    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
-        if (ascii_equal_nocase(language_folder_table[i], folder))
-            return i;
-    }
-    return -1;
-}
-
-bool language_offered(int language, HostRelease release) {
-    return is_2004_or_later(release) || offered_before_2004[language];
-}
 
 const char *language_display_list[LANGUAGE_COUNT];
 // Where the entries that releases before 2004 offer too begin.
