@@ -14,10 +14,7 @@
 static bool mentions(const char *text, const char *key) {
     size_t key_len = strlen(key);
     for (; *text != '\0'; ++text) {
-        size_t i = 0;
-        while (i < key_len && text[i] != '\0' && (text[i] | 0x20) == (key[i] | 0x20))
-            ++i;
-        if (i == key_len)
+        if (ascii_starts_nocase(text, key, key_len))
             return true;
     }
     return false;

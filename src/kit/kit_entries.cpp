@@ -45,21 +45,9 @@ static size_t folded_length(const char *name) {
     return len;
 }
 
-static char folded(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-static bool starts_folded(const char *name, const char *prefix, size_t len) {
-    for (size_t i = 0; i < len; ++i) {
-        if (name[i] == '\0' || folded(name[i]) != folded(prefix[i]))
-            return false;
-    }
-    return true;
-}
-
 static bool fold_together(const char *a, const char *b) {
     size_t len = folded_length(a);
-    return len > 0 && len == folded_length(b) && starts_folded(b, a, len);
+    return len > 0 && len == folded_length(b) && ascii_starts_nocase(b, a, len);
 }
 
 static void add_pair(KitReport *report, const KitEntry &one, const KitEntry &other,
@@ -85,8 +73,8 @@ static void judge_twins(const KitListing &listing, const ReadClass *classes, int
     for (int i = 0; i < listing.count; ++i) {
         const char *name = listing.entries[i].name;
         size_t len = folded_length(name);
-        for (int j = i + 1; j < listing.count && starts_folded(listing.entries[j].name, name, len);
-             ++j) {
+        for (int j = i + 1;
+             j < listing.count && ascii_starts_nocase(listing.entries[j].name, name, len); ++j) {
             if (!fold_together(name, listing.entries[j].name))
                 continue;
             ReadClass read_class = classes[i] < classes[j] ? classes[i] : classes[j];

@@ -35,18 +35,11 @@ void free_kit_listing(KitListing *listing) {
     listing->capacity = 0;
 }
 
-static int folded(unsigned char c) {
-    return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
-}
-
+// NTFS order, then byte by byte so that the order does not depend on qsort.
 static int by_name(const void *pa, const void *pb) {
     const char *a = static_cast<const KitEntry *>(pa)->name;
     const char *b = static_cast<const KitEntry *>(pb)->name;
-    size_t i = 0;
-    while (a[i] != '\0' &&
-           folded(static_cast<unsigned char>(a[i])) == folded(static_cast<unsigned char>(b[i])))
-        ++i;
-    int order = folded(static_cast<unsigned char>(a[i])) - folded(static_cast<unsigned char>(b[i]));
+    int order = ascii_compare_nocase(a, b);
     return order != 0 ? order : strcmp(a, b);
 }
 

@@ -24,15 +24,21 @@ static void first_line(char *out, size_t cap, const char *message) {
     out[len] = '\0';
 }
 
-// Text as read, with each byte outside printable ASCII written as \xNN, so
-// that a byte order mark or a control byte shows; a last line feed is dropped.
+// One byte as a person may read it: itself when printable ASCII, else \xNN,
+// so that a byte order mark shows and a control byte cannot move a
+// terminal's cursor. Returns the piece's length.
+static size_t plain_byte(char c, char piece[8]) {
+    auto byte = static_cast<unsigned char>(c);
+    snprintf(piece, 8, byte < 0x20 || byte >= 0x7f ? "\\x%02x" : "%c", byte);
+    return strlen(piece);
+}
+
+// Text as read, each byte as plain_byte writes it; a last line feed is dropped.
 static void escape_text(const char *text, char *out, size_t cap) {
     size_t len = 0;
     for (; *text != '\0' && !(text[0] == '\n' && text[1] == '\0'); ++text) {
-        unsigned char c = static_cast<unsigned char>(*text);
         char piece[8];
-        snprintf(piece, sizeof(piece), c < 0x20 || c >= 0x7f ? "\\x%02x" : "%c", c);
-        size_t piece_len = strlen(piece);
+        size_t piece_len = plain_byte(*text, piece);
         if (len + piece_len >= cap)
             break;
         memcpy(out + len, piece, piece_len);
@@ -268,11 +274,9 @@ void finding_reason(const Finding &f, char *out, size_t cap) {
 
 void print_plain(FILE *out, const char *text) {
     for (; *text != '\0'; ++text) {
-        unsigned char c = static_cast<unsigned char>(*text);
-        if (c < 0x20 || c >= 0x7f)
-            fprintf(out, "\\x%02x", c);
-        else
-            fputc(c, out);
+        char piece[8];
+        plain_byte(*text, piece);
+        fputs(piece, out);
     }
 }
 
