@@ -8,7 +8,6 @@
 #include "../control/package_paths.h"
 #include "../control/text.h"
 #include "../package/hif_text.h"
-#include "kit_rules.h"
 
 // Whether a mention of the key's letters stands anywhere in the text.
 static bool mentions(const char *text, const char *key) {
@@ -171,6 +170,13 @@ static FolderState open_child(const KitRoot &kit, const char *parent, const KitL
         }
     }
     return state;
+}
+
+bool progress_due(unsigned long now_ms, unsigned long *last_ms) {
+    if (now_ms - *last_ms < 1000)
+        return false;
+    *last_ms = now_ms;
+    return true;
 }
 
 struct Progress {

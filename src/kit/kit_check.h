@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "../package/hif_reader.h"
+#include "../ui/language_offer.h"
 #include "../ui/languages.h"
 #include "kit_kinds.h"
 #include "kit_walk.h"
@@ -75,6 +76,10 @@ void check_kit(const char *kit, KitReport *report, FILE *progress);
 
 void free_kit_report(KitReport *report);
 
+// Whether a progress line is due at now_ms: a second after the start and
+// then once a second (*last_ms starts at the start time).
+bool progress_due(unsigned long now_ms, unsigned long *last_ms);
+
 // A new finding about a name of that class, or null when the kind is not
 // reported for the class or memory runs out.
 Finding *add_finding(KitReport *report, FindingKind kind, ReadClass read_class, int language,
@@ -122,5 +127,3 @@ void finish_kit_report(KitReport *report);
 // The deployment step whose pattern the entry's name matches, among those
 // that run for the release; -1 for none.
 int matched_step(const KitEntry &entry, HostRelease release);
-
-HostRelease release_at(int release);

@@ -7,16 +7,12 @@
 #include "../control/text.h"
 #include "../package/deploy_steps.h"
 #include "kit_check.h"
-#include "kit_rules.h"
+#include "kit_names.h"
 
 // A kit folder must fit a path of at least this many characters.
 static const int roomy_kit_folder = 100;
 // The shortest folder a kit can sit in: a drive root such as "C:\".
 static const int shortest_kit_folder = 3;
-
-HostRelease release_at(int release) {
-    return static_cast<HostRelease>(ACAD2000 + release);
-}
 
 int matched_step(const KitEntry &entry, HostRelease release) {
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {

@@ -1,5 +1,6 @@
 // The level findings: each folder's level against its own release's hosts,
-// how its line is written, and how the languages of a release agree.
+// how its line is written, and how the languages of a release agree; and
+// the rows of the release table they are judged by.
 #include "kit_levels.h"
 
 #include <string.h>
@@ -15,13 +16,40 @@ bool same_level(const FourPartVersion &a, const FourPartVersion &b) {
            a.revision == b.revision;
 }
 
-bool release_accepts(HostRelease release, const FourPartVersion &level) {
-    if (level.major < 6 || level.major > 9)
+// The row of the release table that names the release.
+static const ReleaseRow *release_row(HostRelease release) {
+    for (int i = 0; i < RELEASE_ROW_COUNT; ++i) {
+        if (release_table[i].release == release)
+            return &release_table[i];
+    }
+    return nullptr;
+}
+
+bool release_pinned_minor(HostRelease release, uint16_t *minor) {
+    const ReleaseRow *row = release_row(release);
+    if (row == nullptr || row->minor == ANY_MINOR)
+        return false;
+    *minor = static_cast<uint16_t>(row->minor);
+    return true;
+}
+
+char release_library_digit(HostRelease release) {
+    const ReleaseRow *row = release_row(release);
+    return row != nullptr ? row->digit : '\0';
+}
+
+bool host_version_release(const FourPartVersion &version, HostRelease *release) {
+    *release = RELEASE_NONE;
+    if (version.major < 6 || version.major > 9)
         return false; // no host library hcregN.dll has another digit
-    char digit = static_cast<char>('0' + level.major);
+    char digit = static_cast<char>('0' + version.major);
+    return classify_host_release(digit, version.minor, release) == RELEASE_KNOWN &&
+           *release != RELEASE_NONE;
+}
+
+bool release_accepts(HostRelease release, const FourPartVersion &level) {
     HostRelease classified = RELEASE_NONE;
-    if (classify_host_release(digit, level.minor, &classified) != RELEASE_KNOWN ||
-        classified != release)
+    if (!host_version_release(level, &classified) || classified != release)
         return false;
     // The host of that release most likely to accept: the same build, the
     // highest revision.

@@ -1,4 +1,5 @@
-// The entries of one kit folder: kept, sorted and looked up.
+// The entries of one kit folder: kept, sorted and looked up; and the paths
+// inside the kit.
 #include <stdlib.h>
 #include <string.h>
 
@@ -59,4 +60,13 @@ const KitEntry *find_kit_entry(const KitListing &listing, const char *name) {
             return &listing.entries[i];
     }
     return nullptr;
+}
+
+bool join_kit_path(char *out, size_t cap, const char *kit, const char *relative,
+                   const char *separator) {
+    size_t len = strlen(kit);
+    char last = len > 0 ? kit[len - 1] : '\0';
+    bool ends_in_separator = last == '/' || last == separator[0];
+    const char *between = relative[0] == '\0' || len == 0 || ends_in_separator ? "" : separator;
+    return concat_bounded(out, cap, kit, between, relative);
 }

@@ -6,7 +6,7 @@
 #include "../package/deploy_steps.h"
 #include "kit_hosts.h"
 #include "kit_levels.h"
-#include "kit_rules.h"
+#include "kit_names.h"
 
 const char *finding_code(FindingKind kind) {
     return finding_kinds[kind].code;
@@ -319,7 +319,7 @@ static void print_hosts_text(FILE *out, const KitReport &report, const HostQuery
                 host_outcome(report, language, host.release, host.version, &message);
             fprintf(out, "    %-10s%s", language_folder_table[language],
                     host_outcome_word(outcome));
-            const FourPartVersion &level = report.runs[language][host.release - ACAD2000].level;
+            const FourPartVersion &level = report.runs[language][release_index(host.release)].level;
             char said[PATH_BUFFER_SIZE] = "";
             if (message != nullptr)
                 first_line(said, sizeof(said), message);

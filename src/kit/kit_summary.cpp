@@ -5,7 +5,6 @@
 
 #include "../control/text.h"
 #include "kit_check.h"
-#include "kit_rules.h"
 
 Finding *add_finding(KitReport *report, FindingKind kind, ReadClass read_class, int language,
                      int release, const char *file, int step) {
