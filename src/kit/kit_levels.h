@@ -9,9 +9,6 @@
 // the release table gives for any minor (ACAD2000).
 bool release_pinned_minor(HostRelease release, uint16_t *minor);
 
-// The digit N of the host library hcregN.dll of the release's hosts.
-char release_library_digit(HostRelease release);
-
 // The release of a host whose library is hcregN.dll with N the major
 // field, by the installer's release table; false when no release is.
 bool host_version_release(const FourPartVersion &version, HostRelease *release);
