@@ -217,9 +217,8 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
         run.before_level = hif_cannot_open_message;
         return;
     }
+    // An empty detail keeps the kind's own words.
     char detail[FINDING_DETAIL_SIZE] = "";
-    char gives[HIF_LINE_SIZE * 4 + 64];
-    line_gives(line, level, gives, sizeof(gives));
     if (result == HIF_KEY_MISSING) {
         char quoted[HIF_LINE_SIZE * 4];
         escape_text(line, quoted, sizeof(quoted));
@@ -231,6 +230,8 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
         return;
     }
     run.level = level;
+    char gives[HIF_LINE_SIZE * 4 + 64];
+    line_gives(line, level, gives, sizeof(gives));
     if (level.major == 0 && level.minor == 0 && level.build == 0 && level.revision == 0) {
         snprintf(detail, sizeof(detail), "%s (empty or missing numbers read as 0)", gives);
         add_level_finding(report, KIT_LEVEL_ZERO, hif_name, language, release, detail);
