@@ -13,7 +13,7 @@ bool is_2004_or_later(HostRelease release) {
 const char *release_folder_name(HostRelease release) {
     if (release < ACAD2000 || release > ACAD2007)
         return "";
-    return release_folder_names[release - ACAD2000];
+    return release_folder_names[release_index(release)];
 }
 
 FourPartVersion four_part_version_from_fixed(uint32_t version_ms, uint32_t version_ls) {

@@ -35,6 +35,16 @@ enum HostRelease {
 
 enum { RELEASE_COUNT = 7 };
 
+// A release's place in the tables kept per release, release_folder_names
+// first: 0 for ACAD2000 .. 6 for ACAD2007.
+inline int release_index(HostRelease release) {
+    return release - ACAD2000;
+}
+
+inline HostRelease release_at(int index) {
+    return static_cast<HostRelease>(ACAD2000 + index);
+}
+
 // Folder names of ACAD2000 .. ACAD2007, in release order.
 extern const char *const release_folder_names[RELEASE_COUNT];
 

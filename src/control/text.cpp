@@ -1,15 +1,11 @@
-// Case folding of the ASCII letters only, and bounded concatenation.
+// Case-blind comparison of the ASCII letters only, and bounded concatenation.
 #include "text.h"
 
 #include <string.h>
 
-static char fold_ascii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool ascii_equal_nocase(const char *a, const char *b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (fold_ascii(*a) != fold_ascii(*b))
+        if (ascii_lower(*a) != ascii_lower(*b))
             return false;
     }
     return *a == *b;

@@ -4,6 +4,7 @@
 
 #include "kit_check.h"
 #include "kit_hosts.h"
+#include "kit_levels.h"
 #include "kit_report.h"
 #include "version.h"
 

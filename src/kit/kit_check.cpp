@@ -8,16 +8,12 @@
 #include "../control/package_paths.h"
 #include "../control/text.h"
 #include "../package/hif_text.h"
-#include "kit_rules.h"
 
 // Whether a mention of the key's letters stands anywhere in the text.
 static bool mentions(const char *text, const char *key) {
     size_t key_len = strlen(key);
     for (; *text != '\0'; ++text) {
-        size_t i = 0;
-        while (i < key_len && text[i] != '\0' && (text[i] | 0x20) == (key[i] | 0x20))
-            ++i;
-        if (i == key_len)
+        if (ascii_starts_nocase(text, key, key_len))
             return true;
     }
     return false;
@@ -44,10 +40,8 @@ static void read_hif(const KitRoot &kit, const char *folder, const KitEntry &hif
                      ? open_kit_file(kit, path, &error)
                      : nullptr;
     if (file == nullptr) {
-        Finding *finding =
-            add_finding(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif.name, -1);
-        if (finding != nullptr)
-            finding->error = error;
+        add_unreadable(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif.name, -1,
+                       error);
         report->runs[language][release].before_level = hif_cannot_open_message;
         return;
     }
@@ -131,12 +125,20 @@ static FindingKind folder_finding(FolderState state) {
 
 static void add_folder_finding(KitReport *report, FolderState state, int error, int language,
                                int release) {
-    Finding *finding =
-        add_finding(report, folder_finding(state), READ_REQUIRED, language, release, "", -1);
-    if (finding != nullptr) {
-        finding->error = error;
-        finding->number = state == FOLDER_UNSEARCHABLE ? 1 : 0;
-    }
+    FindingKind kind = folder_finding(state);
+    Finding *finding = add_finding(report, kind, READ_REQUIRED, language, release, "", -1);
+    if (finding == nullptr || kind != KIT_FOLDER_UNREADABLE)
+        return;
+    char why[256] = "";
+    if (error > 0)
+        describe_walk_error(error, why, sizeof(why));
+    char detail[FINDING_DETAIL_SIZE];
+    snprintf(detail, sizeof(detail),
+             state == FOLDER_UNSEARCHABLE
+                 ? "the folder's names can be listed, but nothing in it can be opened (%s)"
+                 : "the folder cannot be read (%s)",
+             why);
+    set_finding_detail(report, finding, detail);
 }
 
 // Lists the child folder of the given name (found as Windows finds it)
@@ -152,12 +154,8 @@ static FolderState open_child(const KitRoot &kit, const char *parent, const KitL
                         : entry->kind == ENTRY_FILE  ? FOLDER_NOT_A_FOLDER
                         : entry->kind == ENTRY_OTHER ? FOLDER_UNREADABLE
                                                      : FOLDER_READ;
-    if (entry != nullptr && entry->link) {
-        Finding *finding =
-            add_finding(report, KIT_LINK, READ_REQUIRED, language, release, entry->name, -1);
-        if (finding != nullptr && entry->target != nullptr)
-            concat_bounded(finding->text, PATH_BUFFER_SIZE, entry->target);
-    }
+    if (entry != nullptr)
+        judge_link(*entry, READ_REQUIRED, -1, language, release, report);
     error = entry != nullptr ? entry->error : 0;
     if (state == FOLDER_READ) {
         bool fits = parent[0] == '\0' ? concat_bounded(path, KIT_RELATIVE_SIZE, entry->name)
@@ -174,6 +172,13 @@ static FolderState open_child(const KitRoot &kit, const char *parent, const KitL
         }
     }
     return state;
+}
+
+bool progress_due(unsigned long now_ms, unsigned long *last_ms) {
+    if (now_ms - *last_ms < 1000)
+        return false;
+    *last_ms = now_ms;
+    return true;
 }
 
 struct Progress {

@@ -1,26 +1,29 @@
 // Asks the installer's questions of every folder of a driver kit at once.
 #pragma once
 
+#include <stddef.h>
 #include <stdio.h>
 
+#include "../control/text.h"
 #include "../package/hif_reader.h"
+#include "../ui/languages.h"
 #include "../ui/languages.h"
 #include "kit_kinds.h"
 #include "kit_walk.h"
 #include "pe_image.h"
 
+// What a finding says of itself, before what the installer then does: room
+// for two names and a quoted line, each escaped byte by byte.
+enum { FINDING_DETAIL_SIZE = REASON_SIZE - 512 };
+
 struct Finding {
     FindingKind kind;
     ReadClass read_class;        // what the installer does with the name it is about
     int language;                // index into the language folder table
-    int release;                 // 0 for ACAD2000 .. 6; -1: the language folder itself
+    int release;                 // release_index, or -1: the language folder itself
     char file[PATH_BUFFER_SIZE]; // a name in the folder, a pattern, or ""
-    char text[PATH_BUFFER_SIZE]; // the other name of a pair, or the heidiversion line read
     int step;                    // the deployment step whose pattern it is about, or -1
-    FourPartVersion level;       // the folder's driver level, as the installer reads it
-    FourPartVersion other_level; // the level most other languages have, or the one written
-    int number;                  // a count, a field, a path length, a release or a byte
-    int error;                   // the system's code, a NameTrouble, a LevelWriting or a PeVerdict
+    char *detail;                // what was found, worded where it was found; owned by the report
     int more;                    // findings of the kind in the folder left out after it
 };
 
@@ -75,10 +78,32 @@ void check_kit(const char *kit, KitReport *report, FILE *progress);
 
 void free_kit_report(KitReport *report);
 
-// A new finding about a name of that class, or null when the kind is not
-// reported for the class or memory runs out.
+// Whether a progress line is due at now_ms: a second after the start and
+// then once a second (*last_ms starts at the start time).
+bool progress_due(unsigned long now_ms, unsigned long *last_ms);
+
+// A new finding about a name of that class, worded as its kind's meaning;
+// null when the kind is not reported for the class or memory runs out.
 Finding *add_finding(KitReport *report, FindingKind kind, ReadClass read_class, int language,
                      int release, const char *file, int step);
+
+// Words the finding with what its finder saw. Memory running out keeps the
+// words it had.
+void set_finding_detail(KitReport *report, Finding *finding, const char *detail);
+
+// A finding of a file, or of kap.hif, that cannot be read; error is the
+// system's code, or 0 or less when the name is not a plain file.
+void add_unreadable(KitReport *report, FindingKind kind, ReadClass read_class, int language,
+                    int release, const char *file, int step, int error);
+
+// One byte as a person may read it: itself when printable ASCII, else
+// \xNN, so that a byte order mark shows and a control byte cannot move a
+// terminal's cursor. Returns the piece's length.
+size_t plain_byte(char c, char piece[8]);
+
+// A name or line quoted in a finding, each byte as plain_byte writes it; a
+// last line feed is dropped.
+void escape_text(const char *text, char *out, size_t cap);
 
 Severity finding_severity(const Finding &finding);
 
@@ -99,6 +124,10 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
 
 // Whether the step's files must be a 32-bit DLL for the host to load them.
 bool step_loads_library(int step);
+
+// The finding of an entry that is a symbolic link, naming its target.
+void judge_link(const KitEntry &entry, ReadClass read_class, int step, int language, int release,
+                KitReport *report);
 
 // The findings of names that Windows takes for the one sought (another
 // case, a last dot or space) in a listing of folders; the cell is the
@@ -122,5 +151,3 @@ void finish_kit_report(KitReport *report);
 // The deployment step whose pattern the entry's name matches, among those
 // that run for the release; -1 for none.
 int matched_step(const KitEntry &entry, HostRelease release);
-
-HostRelease release_at(int release);

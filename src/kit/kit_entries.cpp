@@ -1,5 +1,6 @@
 // The findings of one release folder's names: what each entry is, which
 // names Windows takes for one, which file each copy step meets first.
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -7,16 +8,12 @@
 #include "../control/text.h"
 #include "../package/deploy_steps.h"
 #include "kit_check.h"
-#include "kit_rules.h"
+#include "kit_names.h"
 
 // A kit folder must fit a path of at least this many characters.
 static const int roomy_kit_folder = 100;
 // The shortest folder a kit can sit in: a drive root such as "C:\".
 static const int shortest_kit_folder = 3;
-
-HostRelease release_at(int release) {
-    return static_cast<HostRelease>(ACAD2000 + release);
-}
 
 int matched_step(const KitEntry &entry, HostRelease release) {
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
@@ -45,21 +42,9 @@ static size_t folded_length(const char *name) {
     return len;
 }
 
-static char folded(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-static bool starts_folded(const char *name, const char *prefix, size_t len) {
-    for (size_t i = 0; i < len; ++i) {
-        if (name[i] == '\0' || folded(name[i]) != folded(prefix[i]))
-            return false;
-    }
-    return true;
-}
-
 static bool fold_together(const char *a, const char *b) {
     size_t len = folded_length(a);
-    return len > 0 && len == folded_length(b) && starts_folded(b, a, len);
+    return len > 0 && len == folded_length(b) && ascii_starts_nocase(b, a, len);
 }
 
 static void add_pair(KitReport *report, const KitEntry &one, const KitEntry &other,
@@ -73,8 +58,19 @@ static void add_pair(KitReport *report, const KitEntry &one, const KitEntry &oth
     const KitEntry &second = &first == &one ? other : one;
     Finding *finding = add_finding(report, case_only ? KIT_CASE_TWINS : KIT_NAMES_FOLD, read_class,
                                    language, release, first.name, -1);
-    if (finding != nullptr)
-        concat_bounded(finding->text, PATH_BUFFER_SIZE, second.name);
+    if (finding == nullptr)
+        return;
+    char one_name[PATH_BUFFER_SIZE * 4];
+    char other_name[PATH_BUFFER_SIZE * 4];
+    escape_text(first.name, one_name, sizeof(one_name));
+    escape_text(second.name, other_name, sizeof(other_name));
+    char detail[FINDING_DETAIL_SIZE];
+    snprintf(detail, sizeof(detail),
+             case_only
+                 ? "\"%s\" and \"%s\" differ only in the case of letters"
+                 : "\"%s\" and \"%s\" are one name to Windows, which drops a last dot or space",
+             one_name, other_name);
+    set_finding_detail(report, finding, detail);
 }
 
 // Every pair of entries Windows takes for one name; classes[i] is what the
@@ -85,8 +81,8 @@ static void judge_twins(const KitListing &listing, const ReadClass *classes, int
     for (int i = 0; i < listing.count; ++i) {
         const char *name = listing.entries[i].name;
         size_t len = folded_length(name);
-        for (int j = i + 1; j < listing.count && starts_folded(listing.entries[j].name, name, len);
-             ++j) {
+        for (int j = i + 1;
+             j < listing.count && ascii_starts_nocase(listing.entries[j].name, name, len); ++j) {
             if (!fold_together(name, listing.entries[j].name))
                 continue;
             ReadClass read_class = classes[i] < classes[j] ? classes[i] : classes[j];
@@ -105,6 +101,61 @@ void judge_folder_twins(const KitListing &listing, const char *name, int languag
     }
 }
 
+void judge_link(const KitEntry &entry, ReadClass read_class, int step, int language, int release,
+                KitReport *report) {
+    if (!entry.link)
+        return;
+    Finding *finding =
+        add_finding(report, KIT_LINK, read_class, language, release, entry.name, step);
+    // A target longer than a path is not quoted.
+    if (finding == nullptr || entry.target == nullptr || entry.target[0] == '\0' ||
+        strlen(entry.target) >= PATH_BUFFER_SIZE)
+        return;
+    char target[PATH_BUFFER_SIZE * 4];
+    escape_text(entry.target, target, sizeof(target));
+    char detail[FINDING_DETAIL_SIZE];
+    snprintf(detail, sizeof(detail), "a symbolic link to \"%s\"", target);
+    set_finding_detail(report, finding, detail);
+}
+
+// A finding about the copy step's pattern, which its words name.
+static void add_step_finding(KitReport *report, FindingKind kind, ReadClass read_class,
+                             int language, int release, const char *name, int step) {
+    Finding *finding = add_finding(report, kind, read_class, language, release, name, step);
+    if (finding == nullptr)
+        return;
+    char detail[FINDING_DETAIL_SIZE];
+    snprintf(detail, sizeof(detail), "%s (%s)", finding_kinds[kind].meaning,
+             deploy_steps[step].pattern);
+    set_finding_detail(report, finding, detail);
+}
+
+// Why Windows cannot hold the name; byte is the byte at fault.
+static void name_trouble(NameTrouble trouble, int byte, const char *name, char *out, size_t cap) {
+    switch (trouble) {
+    case NAME_REFUSED_BYTE:
+        snprintf(out, cap, "the name holds the byte 0x%02x, which Windows refuses in names", byte);
+        break;
+    case NAME_NOT_ASCII:
+        snprintf(out, cap,
+                 "the name holds the byte 0x%02x, outside printable ASCII: which character it is "
+                 "depends on the code page of the PC",
+                 byte);
+        break;
+    case NAME_DEVICE: {
+        char quoted[PATH_BUFFER_SIZE * 4];
+        escape_text(name, quoted, sizeof(quoted));
+        snprintf(out, cap, "\"%s\" is a device name that Windows reserves", quoted);
+        break;
+    }
+    case NAME_TRAILING:
+    case NAME_FINE:
+        snprintf(out, cap, "the name ends in a %s, which Windows drops",
+                 byte == ' ' ? "space" : "dot");
+        break;
+    }
+}
+
 // What one entry's own name, kind and link tell; step is the pattern its
 // name matches, or -1.
 static void judge_entry(const KitEntry &entry, const EntryProbe *probe, int step,
@@ -112,14 +163,12 @@ static void judge_entry(const KitEntry &entry, const EntryProbe *probe, int step
     // Kits travel on FAT media and in archives, which list names in the
     // order they were written: any matching folder may come first.
     if (step >= 0 && entry.kind == ENTRY_FOLDER)
-        add_finding(report, KIT_FOLDER_LIKE_FILE, read_class, language, release, entry.name, step);
+        add_step_finding(report, KIT_FOLDER_LIKE_FILE, read_class, language, release, entry.name,
+                         step);
     int error = entry.kind == ENTRY_OTHER ? entry.error : probe != nullptr ? probe->open_error : 0;
-    if (step >= 0 && (entry.kind == ENTRY_OTHER || error != 0)) {
-        Finding *finding = add_finding(report, KIT_FILE_UNREADABLE, read_class, language, release,
-                                       entry.name, step);
-        if (finding != nullptr)
-            finding->error = error;
-    }
+    if (step >= 0 && (entry.kind == ENTRY_OTHER || error != 0))
+        add_unreadable(report, KIT_FILE_UNREADABLE, read_class, language, release, entry.name, step,
+                       error);
     if (step >= 0 && entry.kind == ENTRY_FILE && entry.empty)
         add_finding(report, KIT_FILE_EMPTY, read_class, language, release, entry.name, step);
     int byte = 0;
@@ -128,21 +177,42 @@ static void judge_entry(const KitEntry &entry, const EntryProbe *probe, int step
         Finding *finding =
             add_finding(report, KIT_NAME_REFUSED, read_class, language, release, entry.name, step);
         if (finding != nullptr) {
-            finding->error = trouble;
-            finding->number = byte;
+            char detail[FINDING_DETAIL_SIZE];
+            name_trouble(trouble, byte, entry.name, detail, sizeof(detail));
+            set_finding_detail(report, finding, detail);
         }
     }
     for (int s = 0; step < 0 && s < DEPLOY_STEP_COUNT; ++s) {
         if (deploy_step_runs(deploy_steps[s], release_at(release)) &&
             short_name_matches(entry.name, deploy_steps[s].pattern))
-            add_finding(report, KIT_SHORT_NAME_MATCH, read_class, language, release, entry.name, s);
+            add_step_finding(report, KIT_SHORT_NAME_MATCH, read_class, language, release,
+                             entry.name, s);
     }
-    if (entry.link) {
-        Finding *finding =
-            add_finding(report, KIT_LINK, read_class, language, release, entry.name, step);
-        if (finding != nullptr && entry.target != nullptr)
-            concat_bounded(finding->text, PATH_BUFFER_SIZE, entry.target);
+    judge_link(entry, read_class, step, language, release, report);
+}
+
+// Why a library's headers are not those of a 32-bit x86 DLL.
+static const char *image_trouble(PeVerdict image, unsigned machine, char *out, size_t cap) {
+    switch (image) {
+    case PE_NOT_AN_IMAGE:
+        return "it has no Windows image headers (MZ, then PE)";
+    case PE_OTHER_MACHINE:
+        if (machine == 0x8664)
+            return "it is built for 64-bit AMD64 processors";
+        snprintf(out, cap, "it is built for the machine type 0x%04x, not i386", machine);
+        return out;
+    case PE_NOT_EXECUTABLE:
+        return "its header lacks the executable-image flag (IMAGE_FILE_EXECUTABLE_IMAGE): a "
+               "linker error";
+    case PE_NOT_A_DLL:
+        return "it is a program (.exe), not a library";
+    case PE_NOT_PE32:
+        return "its optional header is not the 32-bit PE32 kind";
+    case PE_CUT_SHORT:
+    case PE_LOADABLE:
+        break;
     }
+    return "it is cut short: its headers or sections reach past its end";
 }
 
 // A library that is not one: an error for the match NTFS lists first (the
@@ -154,10 +224,13 @@ static void judge_library(const KitEntry &entry, const EntryProbe &probe, bool f
         return;
     Finding *finding = add_finding(report, first ? KIT_NOT_LOADABLE : KIT_SPARE_NOT_LOADABLE,
                                    READ_REQUIRED, language, release, entry.name, step);
-    if (finding != nullptr) {
-        finding->error = probe.image;
-        finding->number = static_cast<int>(probe.machine);
-    }
+    if (finding == nullptr)
+        return;
+    char machine[64];
+    char detail[FINDING_DETAIL_SIZE];
+    snprintf(detail, sizeof(detail), "not a 32-bit Windows DLL (%s)",
+             image_trouble(probe.image, probe.machine, machine, sizeof(machine)));
+    set_finding_detail(report, finding, detail);
 }
 
 // How the copy step's first match ends the installer's run: null when it
@@ -218,8 +291,12 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
             continue;
         Finding *finding = add_finding(report, KIT_SEVERAL_MATCHES, step_class(s), language,
                                        release, entry.name, s);
-        if (finding != nullptr)
-            finding->number = matches[s];
+        if (finding == nullptr)
+            continue;
+        char detail[FINDING_DETAIL_SIZE];
+        snprintf(detail, sizeof(detail), "one of %d files matching %s", matches[s],
+                 deploy_steps[s].pattern);
+        set_finding_detail(report, finding, detail);
     }
     free(steps);
     free(classes);
@@ -241,15 +318,21 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
     if (hif == nullptr)
         add_finding(report, KIT_HIF_MISSING, READ_REQUIRED, language, release, hif_file_name, -1);
     else if (hif->kind != ENTRY_FILE)
-        add_finding(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif->name, -1);
+        add_unreadable(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif->name, -1,
+                       0);
     if (hif == nullptr || hif->kind != ENTRY_FILE)
         run.before_level = hif_cannot_open_message;
     if (longest != nullptr && room < roomy_kit_folder) {
         ReadClass read_class = longest == hif ? READ_REQUIRED : step_class(longest_step);
+        // Too long for any folder, the kind's words say all.
+        FindingKind kind = room < shortest_kit_folder ? KIT_PATH_TOO_LONG : KIT_PATH_LONG;
         Finding *finding =
-            add_finding(report, room < shortest_kit_folder ? KIT_PATH_TOO_LONG : KIT_PATH_LONG,
-                        read_class, language, release, longest->name, longest_step);
-        if (finding != nullptr)
-            finding->number = room;
+            add_finding(report, kind, read_class, language, release, longest->name, longest_step);
+        if (finding != nullptr && kind == KIT_PATH_LONG) {
+            char detail[FINDING_DETAIL_SIZE];
+            snprintf(detail, sizeof(detail),
+                     "the kit must sit in a folder whose path has at most %d characters", room);
+            set_finding_detail(report, finding, detail);
+        }
     }
 }

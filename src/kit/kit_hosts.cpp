@@ -2,9 +2,7 @@
 
 #include <stdlib.h>
 
-#include "../host/release_rules.h"
 #include "../package/compatibility.h"
-#include "kit_rules.h"
 
 const char *host_outcome_word(HostOutcome outcome) {
     static const char *const words[] = {"not-offered", "installs", "refused", "refused-silently",
@@ -33,21 +31,12 @@ bool parse_host_version(const char *text, FourPartVersion *version) {
     return true;
 }
 
-bool host_version_release(const FourPartVersion &version, HostRelease *release) {
-    *release = RELEASE_NONE;
-    if (version.major < 6 || version.major > 9)
-        return false;
-    char digit = static_cast<char>('0' + version.major);
-    return classify_host_release(digit, version.minor, release) == RELEASE_KNOWN &&
-           *release != RELEASE_NONE;
-}
-
 HostOutcome host_outcome(const KitReport &report, int language, HostRelease release,
                          const FourPartVersion &host, const char **message) {
     *message = nullptr;
     if (!language_offered(language, release))
         return HOST_NOT_OFFERED;
-    const FolderRun &run = report.runs[language][release - ACAD2000];
+    const FolderRun &run = report.runs[language][release_index(release)];
     if (run.before_level != nullptr) {
         *message = run.before_level;
         return HOST_FAILS;

@@ -17,10 +17,6 @@ const char *host_outcome_word(HostOutcome outcome);
 // Four decimal numbers from 0 to 65535 separated by dots, and nothing else.
 bool parse_host_version(const char *text, FourPartVersion *version);
 
-// The release of a host whose library is hcregN.dll with N the major
-// field, by the installer's release table; false when no release is.
-bool host_version_release(const FourPartVersion &version, HostRelease *release);
-
 // The outcome in one language folder; *message is the stop's message for
 // HOST_FAILS, else null.
 HostOutcome host_outcome(const KitReport &report, int language, HostRelease release,

@@ -1,7 +1,9 @@
 // The level findings: each folder's level against its own release's hosts,
-// how its line is written, and how the languages of a release agree.
+// how its line is written, and how the languages of a release agree; and
+// the rows of the release table they are judged by.
 #include "kit_levels.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "../control/package_paths.h"
@@ -15,13 +17,35 @@ bool same_level(const FourPartVersion &a, const FourPartVersion &b) {
            a.revision == b.revision;
 }
 
-bool release_accepts(HostRelease release, const FourPartVersion &level) {
-    if (level.major < 6 || level.major > 9)
+// The row of the release table that names the release.
+static const ReleaseRow *release_row(HostRelease release) {
+    for (int i = 0; i < RELEASE_ROW_COUNT; ++i) {
+        if (release_table[i].release == release)
+            return &release_table[i];
+    }
+    return nullptr;
+}
+
+bool release_pinned_minor(HostRelease release, uint16_t *minor) {
+    const ReleaseRow *row = release_row(release);
+    if (row == nullptr || row->minor == ANY_MINOR)
+        return false;
+    *minor = static_cast<uint16_t>(row->minor);
+    return true;
+}
+
+bool host_version_release(const FourPartVersion &version, HostRelease *release) {
+    *release = RELEASE_NONE;
+    if (version.major < 6 || version.major > 9)
         return false; // no host library hcregN.dll has another digit
-    char digit = static_cast<char>('0' + level.major);
+    char digit = static_cast<char>('0' + version.major);
+    return classify_host_release(digit, version.minor, release) == RELEASE_KNOWN &&
+           *release != RELEASE_NONE;
+}
+
+bool release_accepts(HostRelease release, const FourPartVersion &level) {
     HostRelease classified = RELEASE_NONE;
-    if (classify_host_release(digit, level.minor, &classified) != RELEASE_KNOWN ||
-        classified != release)
+    if (!host_version_release(level, &classified) || classified != release)
         return false;
     // The host of that release most likely to accept: the same build, the
     // highest revision.
@@ -118,39 +142,108 @@ LevelWriting judge_level_writing(const char *line, const FourPartVersion &read,
     return writing;
 }
 
-static Finding *add_level_finding(KitReport *report, FindingKind kind, const FourPartVersion &level,
-                                  const char *line, const char *hif_name, int language,
-                                  int release) {
-    Finding *finding = add_finding(report, kind, READ_REQUIRED, language, release, hif_name, -1);
-    if (finding != nullptr) {
-        finding->level = level;
-        concat_bounded(finding->text, PATH_BUFFER_SIZE, line);
+static void level_text(const FourPartVersion &level, char out[32]) {
+    snprintf(out, 32, "%u.%u.%u.%u", level.major, level.minor, level.build, level.revision);
+}
+
+// The release's levels in a word: "8.1.*.*", or "6.*.*.*" for any minor.
+static void release_levels(HostRelease release, char out[32]) {
+    const ReleaseRow *row = release_row(release);
+    if (row == nullptr)
+        out[0] = '\0';
+    else if (row->minor == ANY_MINOR)
+        snprintf(out, 32, "%c.*.*.*", row->digit);
+    else
+        snprintf(out, 32, "%c.%d.*.*", row->digit, row->minor);
+}
+
+// The line as quoted in a finding and the level it gives:
+// heidiversion line "heidiversion=8,1,0,0" gives 8.1.0.0.
+static void line_gives(const char *line, const FourPartVersion &level, char *out, size_t cap) {
+    char quoted[HIF_LINE_SIZE * 4];
+    char read[32];
+    escape_text(line, quoted, sizeof(quoted));
+    level_text(level, read);
+    snprintf(out, cap, "heidiversion line \"%s\" gives %s", quoted, read);
+}
+
+static const char *writing_trouble(LevelWriting writing) {
+    switch (writing) {
+    case WRITTEN_DOTS:
+        return "dots stand where commas belong, and a number ends at its first dot";
+    case WRITTEN_QUOTE:
+        return "a quote is not part of a number, and a piece reads as the digits before it, or 0";
+    case WRITTEN_SIGN:
+        return "a sign is read, and -1 gives 65535";
+    case WRITTEN_TOO_LARGE:
+        return "a number above 65535 keeps only its low 16 bits";
+    case WRITTEN_OTHER:
+        return "a piece that is not a plain number reads as its leading digits, or 0";
+    case WRITTEN_FEW:
+        return "fewer than four numbers, and the missing ones read as 0";
+    case WRITTEN_EXTRA:
+        return "more than four numbers, and those after the fourth are not read";
+    case WRITTEN_PLAIN:
+        break;
     }
-    return finding;
+    return "";
+}
+
+// A line read otherwise than written, in words: what it reads as, perhaps
+// what was meant, why, and where the hosts refuse it.
+static void writing_detail(const char *line, const FourPartVersion &level, LevelWriting writing,
+                           const char *meant, const char *where, char *out, size_t cap) {
+    char quoted[HIF_LINE_SIZE * 4];
+    char read[32];
+    escape_text(line, quoted, sizeof(quoted));
+    level_text(level, read);
+    snprintf(out, cap, "heidiversion line \"%s\" reads as %s%s: %s%s", quoted, read, meant,
+             writing_trouble(writing), where);
+}
+
+static void add_level_finding(KitReport *report, FindingKind kind, const char *hif_name,
+                              int language, int release, const char *detail) {
+    Finding *finding = add_finding(report, kind, READ_REQUIRED, language, release, hif_name, -1);
+    if (finding != nullptr && detail[0] != '\0')
+        set_finding_detail(report, finding, detail);
 }
 
 void judge_level(HifResult result, const FourPartVersion &level, const char *line,
                  const char *hif_name, int language, int release, KitReport *report) {
     FolderRun &run = report->runs[language][release];
     if (result == HIF_CANNOT_OPEN) {
-        add_finding(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif_name, -1);
+        add_unreadable(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif_name, -1,
+                       0);
         run.before_level = hif_cannot_open_message;
         return;
     }
+    // An empty detail keeps the kind's own words.
+    char detail[FINDING_DETAIL_SIZE] = "";
     if (result == HIF_KEY_MISSING) {
-        add_level_finding(report, KIT_LEVEL_MISSING, level, line, hif_name, language, release);
+        char quoted[HIF_LINE_SIZE * 4];
+        escape_text(line, quoted, sizeof(quoted));
+        if (line[0] != '\0')
+            snprintf(detail, sizeof(detail), "has no heidiversion line; the nearest is \"%s\"",
+                     quoted);
+        add_level_finding(report, KIT_LEVEL_MISSING, hif_name, language, release, detail);
         run.before_level = hif_key_missing_message;
         return;
     }
     run.level = level;
+    char gives[HIF_LINE_SIZE * 4 + 64];
+    line_gives(line, level, gives, sizeof(gives));
     if (level.major == 0 && level.minor == 0 && level.build == 0 && level.revision == 0) {
-        add_level_finding(report, KIT_LEVEL_ZERO, level, line, hif_name, language, release);
+        snprintf(detail, sizeof(detail), "%s (empty or missing numbers read as 0)", gives);
+        add_level_finding(report, KIT_LEVEL_ZERO, hif_name, language, release, detail);
         return;
     }
     KitLevels &levels = report->levels;
     levels.level[language][release] = level;
     levels.read[language][release] = true;
     concat_bounded(levels.line[language][release], HIF_LINE_SIZE, line);
+    const char *release_name = release_folder_names[release];
+    char release_words[32];
+    release_levels(release_at(release), release_words);
     // A loosely written line is judged by the level it reads as: where no
     // host of the release accepts that, it is the one error; else
     // compare_levels tells whether it installs where the other languages do.
@@ -158,22 +251,35 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
     LevelWriting writing = judge_level_writing(line, level, &meant);
     bool accepted = release_accepts(release_at(release), level);
     if (writing != WRITTEN_PLAIN) {
-        Finding *finding = add_level_finding(report, accepted ? KIT_LEVEL_LOOSE : KIT_LEVEL_MISREAD,
-                                             level, line, hif_name, language, release);
-        if (finding != nullptr) {
-            finding->error = writing;
-            finding->other_level = meant;
-        }
+        char meant_words[64] = "";
+        char meant_level[32];
+        level_text(meant, meant_level);
+        if (!same_level(level, meant))
+            snprintf(meant_words, sizeof(meant_words), ", where %s was perhaps meant", meant_level);
+        char where[160] = "";
+        if (!accepted)
+            snprintf(where, sizeof(where), "; no %s host accepts it (its levels are %s)",
+                     release_name, release_words);
+        writing_detail(line, level, writing, meant_words, where, detail, sizeof(detail));
+        add_level_finding(report, accepted ? KIT_LEVEL_LOOSE : KIT_LEVEL_MISREAD, hif_name,
+                          language, release, detail);
         return;
     }
     if (accepted)
         return;
     int fits = release_accepting(level);
-    Finding *finding =
-        add_level_finding(report, fits >= 0 ? KIT_LEVEL_OF_OTHER_RELEASE : KIT_LEVEL_OF_NO_RELEASE,
-                          level, line, hif_name, language, release);
-    if (finding != nullptr)
-        finding->number = fits;
+    char read[32];
+    level_text(level, read);
+    if (fits >= 0)
+        snprintf(detail, sizeof(detail),
+                 "%s: %s is an %s level; no %s host accepts it (its levels are %s)", gives, read,
+                 release_folder_names[fits], release_name, release_words);
+    else
+        snprintf(detail, sizeof(detail),
+                 "%s: %s is no release's level; no %s host accepts it (its levels are %s)", gives,
+                 read, release_name, release_words);
+    add_level_finding(report, fits >= 0 ? KIT_LEVEL_OF_OTHER_RELEASE : KIT_LEVEL_OF_NO_RELEASE,
+                      hif_name, language, release, detail);
 }
 
 // For each release, the level most languages have (the earlier language's
@@ -184,6 +290,7 @@ void compare_levels(KitReport *report) {
     const KitLevels &levels = report->levels;
     int common[RELEASE_COUNT];
     int common_count[RELEASE_COUNT] = {0};
+    char detail[FINDING_DETAIL_SIZE];
     for (int release = 0; release < RELEASE_COUNT; ++release) {
         int &best = common[release];
         int &best_count = common_count[release];
@@ -202,13 +309,14 @@ void compare_levels(KitReport *report) {
             if (!levels.read[language][release] ||
                 same_level(levels.level[language][release], levels.level[best][release]))
                 continue;
-            Finding *finding =
-                add_level_finding(report, KIT_LEVEL_DIFFERS, levels.level[language][release],
-                                  levels.line[language][release], hif_file_name, language, release);
-            if (finding != nullptr) {
-                finding->other_level = levels.level[best][release];
-                finding->number = best_count;
-            }
+            char gives[HIF_LINE_SIZE * 4 + 64];
+            char other[32];
+            line_gives(levels.line[language][release], levels.level[language][release], gives,
+                       sizeof(gives));
+            level_text(levels.level[best][release], other);
+            snprintf(detail, sizeof(detail), "%s, not the %s of %d languages' %s folders", gives,
+                     other, best_count, release_folder_names[release]);
+            add_level_finding(report, KIT_LEVEL_DIFFERS, hif_file_name, language, release, detail);
         }
     }
     for (int i = 0; i < report->count; ++i) {
@@ -216,11 +324,22 @@ void compare_levels(KitReport *report) {
         if (f.kind != KIT_LEVEL_LOOSE || common[f.release] < 0)
             continue;
         const FourPartVersion &level = levels.level[common[f.release]][f.release];
-        if (!release_accepts(release_at(f.release), level) ||
-            judge_driver_level(f.level, level) == DRIVER_FITS)
+        const FourPartVersion &own = levels.level[f.language][f.release];
+        CompatibilityVerdict verdict = judge_driver_level(own, level);
+        if (!release_accepts(release_at(f.release), level) || verdict == DRIVER_FITS)
             continue;
         f.kind = KIT_LEVEL_MISREAD;
-        f.other_level = level;
-        f.number = common_count[f.release];
+        char common_level[32];
+        level_text(level, common_level);
+        char where[160];
+        snprintf(where, sizeof(where),
+                 "; the %s hosts on which %d languages' %s installs refuse it%s",
+                 release_folder_names[f.release], common_count[f.release], common_level,
+                 verdict == DRIVER_BUILD_DIFFERS ? " without a word, as the build differs" : "");
+        const char *line = levels.line[f.language][f.release];
+        FourPartVersion meant;
+        writing_detail(line, own, judge_level_writing(line, own, &meant), "", where, detail,
+                       sizeof(detail));
+        set_finding_detail(report, &f, detail);
     }
 }

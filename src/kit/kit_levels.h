@@ -1,8 +1,17 @@
-// A folder's driver level against the hosts of its release, built on the
-// installer's own release table and compatibility check.
+// A folder's driver level against the hosts of its release, and what
+// kapkit asks of the installer's release table: every walk of that table
+// for kapkit is made here.
 #pragma once
 
 #include "../control/records.h"
+
+// The minor field that every host of the release has; false for a release
+// the release table gives for any minor (ACAD2000).
+bool release_pinned_minor(HostRelease release, uint16_t *minor);
+
+// The release of a host whose library is hcregN.dll with N the major
+// field, by the installer's release table; false when no release is.
+bool host_version_release(const FourPartVersion &version, HostRelease *release);
 
 // Whether some host of the release accepts the level: its library hcregN.dll
 // carries the major N and, but for ACAD2000, the release's minor, with any

@@ -1,4 +1,5 @@
-// The entries of one kit folder: kept, sorted and looked up.
+// The entries of one kit folder: kept, sorted and looked up; and the paths
+// inside the kit.
 #include <stdlib.h>
 #include <string.h>
 
@@ -35,18 +36,11 @@ void free_kit_listing(KitListing *listing) {
     listing->capacity = 0;
 }
 
-static int folded(unsigned char c) {
-    return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
-}
-
+// NTFS order, then byte by byte so that the order does not depend on qsort.
 static int by_name(const void *pa, const void *pb) {
     const char *a = static_cast<const KitEntry *>(pa)->name;
     const char *b = static_cast<const KitEntry *>(pb)->name;
-    size_t i = 0;
-    while (a[i] != '\0' &&
-           folded(static_cast<unsigned char>(a[i])) == folded(static_cast<unsigned char>(b[i])))
-        ++i;
-    int order = folded(static_cast<unsigned char>(a[i])) - folded(static_cast<unsigned char>(b[i]));
+    int order = ascii_compare_nocase(a, b);
     return order != 0 ? order : strcmp(a, b);
 }
 
@@ -66,4 +60,13 @@ const KitEntry *find_kit_entry(const KitListing &listing, const char *name) {
             return &listing.entries[i];
     }
     return nullptr;
+}
+
+bool join_kit_path(char *out, size_t cap, const char *kit, const char *relative,
+                   const char *separator) {
+    size_t len = strlen(kit);
+    char last = len > 0 ? kit[len - 1] : '\0';
+    bool ends_in_separator = last == '/' || last == separator[0];
+    const char *between = relative[0] == '\0' || len == 0 || ends_in_separator ? "" : separator;
+    return concat_bounded(out, cap, kit, between, relative);
 }

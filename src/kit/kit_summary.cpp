@@ -1,11 +1,11 @@
-// The report across folders: its findings kept, sorted, counted, cut and
-// marked in the matrix.
+// The report across folders: its findings kept with their words, sorted,
+// counted, cut and marked in the matrix.
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "../control/text.h"
 #include "kit_check.h"
-#include "kit_rules.h"
 
 Finding *add_finding(KitReport *report, FindingKind kind, ReadClass read_class, int language,
                      int release, const char *file, int step) {
@@ -24,8 +24,12 @@ Finding *add_finding(KitReport *report, FindingKind kind, ReadClass read_class, 
         report->findings = static_cast<Finding *>(grown);
         report->capacity = capacity;
     }
-    Finding *finding = &report->findings[report->count++];
+    Finding *finding = &report->findings[report->count];
     memset(finding, 0, sizeof(*finding));
+    set_finding_detail(report, finding, finding_kinds[kind].meaning);
+    if (finding->detail == nullptr)
+        return nullptr;
+    ++report->count;
     finding->kind = kind;
     finding->read_class = read_class;
     finding->language = language;
@@ -35,11 +39,57 @@ Finding *add_finding(KitReport *report, FindingKind kind, ReadClass read_class, 
     return finding;
 }
 
+void set_finding_detail(KitReport *report, Finding *finding, const char *detail) {
+    size_t size = strlen(detail) + 1;
+    auto *copy = static_cast<char *>(malloc(size));
+    if (copy == nullptr) {
+        report->out_of_memory = true;
+        return;
+    }
+    memcpy(copy, detail, size);
+    free(finding->detail);
+    finding->detail = copy;
+}
+
+void add_unreadable(KitReport *report, FindingKind kind, ReadClass read_class, int language,
+                    int release, const char *file, int step, int error) {
+    Finding *finding = add_finding(report, kind, read_class, language, release, file, step);
+    if (finding == nullptr)
+        return;
+    char why[256] = "not a plain file: a folder, a device, or a broken link";
+    if (error > 0)
+        describe_walk_error(error, why, sizeof(why));
+    char detail[FINDING_DETAIL_SIZE];
+    snprintf(detail, sizeof(detail), "cannot be read (%s)", why);
+    set_finding_detail(report, finding, detail);
+}
+
+size_t plain_byte(char c, char piece[8]) {
+    auto byte = static_cast<unsigned char>(c);
+    snprintf(piece, 8, byte < 0x20 || byte >= 0x7f ? "\\x%02x" : "%c", byte);
+    return strlen(piece);
+}
+
+void escape_text(const char *text, char *out, size_t cap) {
+    size_t len = 0;
+    for (; *text != '\0' && !(text[0] == '\n' && text[1] == '\0'); ++text) {
+        char piece[8];
+        size_t piece_len = plain_byte(*text, piece);
+        if (len + piece_len >= cap)
+            break;
+        memcpy(out + len, piece, piece_len);
+        len += piece_len;
+    }
+    out[len] = '\0';
+}
+
 Severity finding_severity(const Finding &finding) {
     return kind_severity(finding.kind, finding.read_class);
 }
 
 void free_kit_report(KitReport *report) {
+    for (int i = 0; i < report->count; ++i)
+        free(report->findings[i].detail);
     free(report->findings);
     report->findings = nullptr;
     report->count = 0;
@@ -76,9 +126,10 @@ static void cut_floods(KitReport *report) {
                         last->release == finding.release && last->kind == finding.kind &&
                         finding_severity(*last) == finding_severity(finding);
         run = same_run ? run + 1 : 1;
-        if (run > FINDINGS_SHOWN_PER_FOLDER)
+        if (run > FINDINGS_SHOWN_PER_FOLDER) {
             ++report->findings[kept - 1].more;
-        else if (kept++ != i)
+            free(finding.detail);
+        } else if (kept++ != i)
             report->findings[kept - 1] = finding;
     }
     report->count = kept;

@@ -74,6 +74,11 @@ void describe_walk_error(int error, char *out, size_t cap);
 // Milliseconds from some fixed moment, for progress reports.
 unsigned long kit_clock_ms();
 
+// kit, the separator, then relative; no separator is doubled, and an empty
+// relative path gives the kit folder itself. False when it does not fit.
+bool join_kit_path(char *out, size_t cap, const char *kit, const char *relative,
+                   const char *separator);
+
 // A new entry at the end of the listing; null when memory runs out.
 KitEntry *add_kit_entry(KitListing *listing);
 

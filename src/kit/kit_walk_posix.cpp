@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "../control/text.h"
-#include "kit_rules.h"
+#include "kit_names.h"
 #include "kit_walk.h"
 
 const char kit_separator[] = "/";

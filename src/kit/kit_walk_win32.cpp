@@ -2,7 +2,6 @@
 #include "../control/platform.h"
 #include "../control/system_error.h"
 #include "../control/text.h"
-#include "kit_rules.h"
 #include "kit_walk.h"
 
 const char kit_separator[] = "\\";

@@ -14,8 +14,8 @@
 #include "kit/kit_check.h"
 #include "kit/kit_hosts.h"
 #include "kit/kit_levels.h"
+#include "kit/kit_names.h"
 #include "kit/kit_report.h"
-#include "kit/kit_rules.h"
 #include "kit/pe_image.h"
 
 namespace fs = std::filesystem;

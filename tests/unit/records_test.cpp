@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
 
@@ -57,24 +58,50 @@ TEST(PackagePaths, RefusesWhatWouldNotFitInsteadOfCutting) {
 }
 
 TEST(Text, CaseFoldsOnlyAsciiLetters) {
+    // equal: ascii_equal_nocase(a, b); starts: a begins with b but for case.
     struct Row {
         const char *a;
         const char *b;
         bool equal;
+        bool starts;
     } rows[] = {
-        {"ProductName", "productname", true},
-        {"LOCATION", "Location", true},
-        {"Location", "Locatio", false},
-        {"Locatio", "Location", false},
-        {"\xC9t\xE9", "\xE9t\xE9", false},
-        {"[", "{", false},
-        {"Zz", "zZ", true}, // both ends of the alphabet fold
-        {"Aa", "aA", true},
-        {"@", "`", false},
-        {"", "", true},
+        {"ProductName", "productname", true, true},
+        {"LOCATION", "Location", true, true},
+        {"Location", "Locatio", false, true},
+        {"Locatio", "Location", false, false}, // a ends first
+        {"\xC9t\xE9", "\xE9t\xE9", false, false},
+        {"[", "{", false, false},
+        {"Zz", "zZ", true, true}, // both ends of the alphabet fold
+        {"Aa", "aA", true, true},
+        {"@", "`", false, false},
+        {"a@b", "a`b", false, false}, // not one letter in two cases
+        {"HeidiVersion=8,0,0,0", "heidiversion", false, true},
+        {"", "", true, true},
     };
-    for (const Row &row : rows)
+    for (const Row &row : rows) {
         EXPECT_EQ(row.equal, ascii_equal_nocase(row.a, row.b)) << row.a << " / " << row.b;
+        EXPECT_EQ(row.starts, ascii_starts_nocase(row.a, row.b, strlen(row.b)))
+            << row.a << " / " << row.b;
+    }
+}
+
+TEST(Text, OrdersNamesAsNtfsDoes) {
+    struct Row {
+        const char *a;
+        const char *b;
+        int sign; // of the order of a before b
+    } rows[] = {
+        {"kapvx.hdi", "_kapvx.hdi", -1}, // letters fold up, below '_'
+        {"KAPVL.HDI", "kapvl.hdi", 0},
+        {"a", "B", -1},
+        {"ab", "a", 1},
+        {"@", "`", -1},
+        {"z", "\xE9", -1}, // bytes above 0x7f after ASCII
+    };
+    for (const Row &row : rows) {
+        int order = ascii_compare_nocase(row.a, row.b);
+        EXPECT_EQ(row.sign, (order > 0) - (order < 0)) << row.a << " / " << row.b;
+    }
 }
 
 TEST(Text, OneLineJoinsLinesAndTrimsBlanks) {

@@ -1,19 +1,9 @@
-// What the kit checker asks of a kit, decided from the installer's own
-// tables: which languages each release offers, which minor field a release
-// pins, how long the paths may be, which names Windows' short names match.
+// What Windows and the installer make of a name in a kit: whether Windows
+// can hold it, whether the installer reads it, which patterns match it only
+// through a short name, and how long a kit folder may be for it.
 #pragma once
 
-#include <stddef.h>
-
 #include "../control/records.h"
-#include "../ui/languages.h"
-
-// The minor field that every host of the release has; false for a release
-// the release table gives for any minor (ACAD2000).
-bool release_pinned_minor(HostRelease release, uint16_t *minor);
-
-// The digit N of the host library hcregN.dll of the release's hosts.
-char release_library_digit(HostRelease release);
 
 enum NameTrouble {
     NAME_FINE,
@@ -40,12 +30,3 @@ bool kit_reads_name(const char *name);
 // through its 8.3 short name ("x.hdi_old" is X~1.HDI): the long name's
 // extension is longer than the pattern's and begins with it.
 bool short_name_matches(const char *name, const char *pattern);
-
-// kit, the separator, then relative; no separator is doubled, and an empty
-// relative path gives the kit folder itself. False when it does not fit.
-bool join_kit_path(char *out, size_t cap, const char *kit, const char *relative,
-                   const char *separator);
-
-// Whether a progress line is due at now_ms: a second after the start and
-// then once a second (*last_ms starts at the start time).
-bool progress_due(unsigned long now_ms, unsigned long *last_ms);

@@ -1,33 +1,11 @@
-#include "kit_rules.h"
+// Names a kit holds, as Windows and the installer take them.
+#include "kit_names.h"
 
 #include <string.h>
 
 #include "../control/package_paths.h"
 #include "../control/text.h"
-#include "../host/release_rules.h"
 #include "../package/deploy_steps.h"
-#include "../ui/languages.h"
-
-bool release_pinned_minor(HostRelease release, uint16_t *minor) {
-    for (const ReleaseRow &row : release_table) {
-        if (row.release != release)
-            continue;
-        if (row.minor == ANY_MINOR)
-            return false;
-        *minor = static_cast<uint16_t>(row.minor);
-        return true;
-    }
-    return false;
-}
-
-char release_library_digit(HostRelease release) {
-    for (const ReleaseRow &row : release_table) {
-        if (row.release != release)
-            continue;
-        return row.digit;
-    }
-    return '\0';
-}
 
 static bool is_device_name(const char *name) {
     static const char *const devices[] = {"CON", "PRN", "AUX", "NUL"};
@@ -98,20 +76,4 @@ bool short_name_matches(const char *name, const char *pattern) {
     memcpy(head, dot, wanted_len);
     head[wanted_len] = '\0';
     return ascii_equal_nocase(head, wanted);
-}
-
-bool join_kit_path(char *out, size_t cap, const char *kit, const char *relative,
-                   const char *separator) {
-    size_t len = strlen(kit);
-    char last = len > 0 ? kit[len - 1] : '\0';
-    bool ends_in_separator = last == '/' || last == separator[0];
-    const char *between = relative[0] == '\0' || len == 0 || ends_in_separator ? "" : separator;
-    return concat_bounded(out, cap, kit, between, relative);
-}
-
-bool progress_due(unsigned long now_ms, unsigned long *last_ms) {
-    if (now_ms - *last_ms < 1000)
-        return false;
-    *last_ms = now_ms;
-    return true;
 }
