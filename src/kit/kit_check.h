@@ -7,7 +7,6 @@
 #include "../control/text.h"
 #include "../package/hif_reader.h"
 #include "../ui/languages.h"
-#include "../ui/languages.h"
 #include "kit_kinds.h"
 #include "kit_walk.h"
 #include "pe_image.h"
