@@ -13,6 +13,9 @@ struct ProductRecord {
     char location[PATH_BUFFER_SIZE];
     char driver_folder[PATH_BUFFER_SIZE];
     char help_folder[PATH_BUFFER_SIZE];
+    // The hardcopy value that names its key: how the companions name a
+    // product that two share a name with.
+    char key_name[VALUE_NAME_BUFFER_SIZE];
 };
 
 // The products found by the registry scan, in the order they were found.

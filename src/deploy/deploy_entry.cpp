@@ -60,7 +60,7 @@ static LONG set_number(HKEY key, const char *name, DWORD value) {
                           sizeof value);
 }
 
-static bool write_entry(const DeployProduct &p, const BuildRecord &r, const char *folder,
+static bool write_entry(const ProductRecord &p, const BuildRecord &r, const char *folder,
                         char *reason) {
     char name[MAX_PATH];
     char path[2 * MAX_PATH];
@@ -73,12 +73,12 @@ static bool write_entry(const DeployProduct &p, const BuildRecord &r, const char
         !concat_bounded(cmd + len, MAX_PATH - len, "\\cmd.exe") ||
         !entry_key_name(name, sizeof name, r.product_key) ||
         !concat_bounded(path, sizeof path, uninstall_root, "\\", name) ||
-        !entry_display_name(display, sizeof display, r.language, p.record.product_name) ||
+        !entry_display_name(display, sizeof display, r.language, p.product_name) ||
         !entry_uninstall_command(command, sizeof command, cmd, folder, r.product_key)) {
         snprintf(reason, REASON_SIZE,
                  "no Add/Remove Programs entry for %s: its key or a folder holds a quote or is "
                  "too long",
-                 p.key);
+                 p.key_name);
         return false;
     }
     version_text(version, sizeof version, r.version);
@@ -104,10 +104,10 @@ static bool write_entry(const DeployProduct &p, const BuildRecord &r, const char
 }
 
 // Whether the entry key name belongs to a product that holds its record.
-static bool entry_wanted(const char *name, const DeployProducts &products, const bool *recorded) {
+static bool entry_wanted(const char *name, const ProductList &products, const bool *recorded) {
     for (int i = 0; i < products.count; ++i) {
         char wanted[MAX_PATH];
-        if (recorded[i] && entry_key_name(wanted, sizeof wanted, products.products[i].key) &&
+        if (recorded[i] && entry_key_name(wanted, sizeof wanted, products.records[i].key_name) &&
             ascii_equal_nocase(wanted, name))
             return true;
     }
@@ -116,7 +116,7 @@ static bool entry_wanted(const char *name, const DeployProducts &products, const
 
 // Deletes this program's entries that no record stands behind; the others'
 // entries are never touched.
-static bool drop_stale_entries(const DeployProducts &products, const bool *recorded, char *reason) {
+static bool drop_stale_entries(const ProductList &products, const bool *recorded, char *reason) {
     HKEY root;
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_root, 0, KEY_READ, &root);
     if (status == ERROR_FILE_NOT_FOUND)
@@ -224,7 +224,7 @@ static bool drop_copy(const char *folder, char *reason) {
     return true;
 }
 
-bool settle_entries(const DeployProducts &products, char *reason) {
+bool settle_entries(const ProductList &products, char *reason) {
     char folder[MAX_PATH];
     if (!kept_folder(folder, reason))
         return false;
@@ -236,12 +236,12 @@ bool settle_entries(const DeployProducts &products, char *reason) {
     bool any = false;
     bool settled = true;
     for (int i = 0; i < products.count; ++i) {
-        const DeployProduct &p = products.products[i];
+        const ProductRecord &p = products.records[i];
         BuildRecord record;
         char why[REASON_SIZE];
         // Two products in one folder share its record: the entry is its key's.
-        recorded[i] = read_record(p.record, &record, why) == RECORD_OURS &&
-                      ascii_equal_nocase(record.product_key, p.key);
+        recorded[i] = read_record(p, &record, why) == RECORD_OURS &&
+                      ascii_equal_nocase(record.product_key, p.key_name);
         any = any || recorded[i];
         if (recorded[i] && settled)
             settled = write_entry(p, record, folder, reason);

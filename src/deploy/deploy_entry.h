@@ -3,7 +3,7 @@
 // uninstall runs, kept outside every kit.
 #pragma once
 
-#include "deploy_host.h"
+#include "../host/registry_scan.h"
 
 // Puts every entry of this program and the kept copy right from the
 // products' records: an entry for each record, none for a product without
@@ -11,4 +11,4 @@
 // is left. Run at the end of every run that may have changed a record, so
 // that a run cut between a commit and its entry is mended by the next.
 // False with the reason of the first step that failed.
-bool settle_entries(const DeployProducts &products, char *reason);
+bool settle_entries(const ProductList &products, char *reason);

@@ -9,13 +9,13 @@
 #include "../control/platform.h"
 #include "../control/text.h"
 #include "../host/host_library.h"
+#include "../host/registry_scan.h"
 #include "../host/release_rules.h"
 #include "../ui/languages.h"
 #include "deploy_command.h"
 #include "deploy_entry.h"
 #include "deploy_file_ops.h"
 #include "deploy_files.h"
-#include "deploy_host.h"
 #include "deploy_log.h"
 #include "version.h"
 
@@ -67,10 +67,10 @@ static HostRelease classify_release(char digit, const FourPartVersion &host) {
 }
 
 // "name [key]: release, host level a.b.c.d" and, when read, the driver's.
-static int describe(char *line, const DeployProduct &p, HostRelease release,
+static int describe(char *line, const ProductRecord &p, HostRelease release,
                     const FourPartVersion &host) {
-    return snprintf(line, LINE_SIZE, "%s [%s]: %s, host level %u.%u.%u.%u", p.record.product_name,
-                    p.key, release_words(release), host.major, host.minor, host.build,
+    return snprintf(line, LINE_SIZE, "%s [%s]: %s, host level %u.%u.%u.%u", p.product_name,
+                    p.key_name, release_words(release), host.major, host.minor, host.build,
                     host.revision);
 }
 
@@ -124,13 +124,13 @@ static void today(char out[DATE_TEXT_SIZE]) {
 
 // The kit's build over the recorded one (null for none): the whole build
 // replaced, a lower version only when asked for.
-static ProductOutcome install_build(const DeployCommand &command, const DeployProduct &product,
+static ProductOutcome install_build(const DeployCommand &command, const ProductRecord &product,
                                     const ProductJudgement &judged, DeploySet *set,
                                     const BuildRecord *recorded, char *line, char *reason) {
     BuildRecord build;
     if (!identify_build(set, judged.driver_level, &build, reason))
         return OUTCOME_FAILED;
-    concat_bounded(build.product_key, PATH_BUFFER_SIZE, product.key);
+    concat_bounded(build.product_key, PATH_BUFFER_SIZE, product.key_name);
     concat_bounded(build.language, LANGUAGE_NAME_SIZE, command.language);
     today(build.installed_on);
     size_t len = strlen(line);
@@ -147,8 +147,7 @@ static ProductOutcome install_build(const DeployCommand &command, const DeployPr
                  older, newer);
         return OUTCOME_REFUSED;
     }
-    ProductOutcome outcome =
-        install_set(set, product.record, build, recorded, command.dry_run, reason);
+    ProductOutcome outcome = install_set(set, product, build, recorded, command.dry_run, reason);
     if (outcome == OUTCOME_DONE && recorded != nullptr)
         change_words(reason, change, *recorded);
     return outcome;
@@ -179,12 +178,11 @@ static ProductOutcome detect_build(DeploySet *set, const ProductJudgement &judge
 
 // The installer's order for one product, then the sub-command's files.
 static ProductOutcome handle_product(const DeployCommand &command, const char *kit,
-                                     const DeployProduct &product, char *line) {
-    const ProductRecord &record = product.record;
+                                     const ProductRecord &record, char *line) {
     // AutoCAD removed, its key left behind: not this run's failure.
     if (record.location[0] != '\0' && folder_gone(record.location)) {
         snprintf(line, LINE_SIZE, "%s [%s]: %sits folder %s is gone", record.product_name,
-                 product.key, outcome_words(OUTCOME_ABSENT), record.location);
+                 record.key_name, outcome_words(OUTCOME_ABSENT), record.location);
         return OUTCOME_ABSENT;
     }
     FourPartVersion host;
@@ -195,15 +193,15 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
     ProductOutcome outcome = OUTCOME_REFUSED;
     int len = 0;
     if (recording == RECORD_FOREIGN) {
-        len = describe(line, product, RELEASE_NONE, host);
+        len = describe(line, record, RELEASE_NONE, host);
         outcome = OUTCOME_FAILED;
     } else if (recording == RECORD_OURS && command.action == ACTION_REMOVE) {
         // The build recorded goes without any kit.
-        len = describe(line, product, classify_release(digit, host), host);
+        len = describe(line, record, classify_release(digit, host), host);
         len += build_words(line + len, LINE_SIZE - len, "recorded build", recorded);
         outcome = remove_recorded(recorded, record, command.dry_run, reason);
     } else if (command.language == nullptr) {
-        len = describe(line, product, classify_release(digit, host), host);
+        len = describe(line, record, classify_release(digit, host), host);
         snprintf(reason, REASON_SIZE,
                  "nothing to remove: no install record of kapdeploy here; give --language and "
                  "the kit to remove files equal to the kit's");
@@ -211,7 +209,7 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
     } else {
         ProductJudgement judged;
         bool fits = judge_product(digit, host, kit, command.language, &judged);
-        len = describe(line, product, judged.release, host);
+        len = describe(line, record, judged.release, host);
         if (judged.level_read)
             len += snprintf(line + len, LINE_SIZE - len, ", driver level %u.%u.%u.%u",
                             judged.driver_level.major, judged.driver_level.minor,
@@ -227,7 +225,7 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
         } else if (!find_kit_files(judged.package_folder, judged.release, record, &set, reason)) {
             outcome = OUTCOME_FAILED;
         } else if (command.action == ACTION_INSTALL) {
-            outcome = install_build(command, product, judged, &set, was, line, reason);
+            outcome = install_build(command, record, judged, &set, was, line, reason);
             len = static_cast<int>(strlen(line));
         } else if (command.action == ACTION_REMOVE) {
             outcome = remove_set(&set, record, command.dry_run, reason);
@@ -245,16 +243,16 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
 
 // The kit's state in the product for list: the first language whose files
 // are all there, or whether files of the kit's names are.
-static void kit_state(const char *kit, const DeployProduct &product, char *words, size_t cap) {
+static void kit_state(const char *kit, const ProductRecord &product, char *words, size_t cap) {
     FourPartVersion host;
-    char digit = read_host_library(product.record.location, &host);
+    char digit = read_host_library(product.location, &host);
     SetState best = SET_ABSENT;
     for (const char *language : language_folder_table) {
         ProductJudgement judged;
         DeploySet set;
         char reason[REASON_SIZE];
         if (!judge_product(digit, host, kit, language, &judged) ||
-            !find_kit_files(judged.package_folder, judged.release, product.record, &set, reason))
+            !find_kit_files(judged.package_folder, judged.release, product, &set, reason))
             continue;
         SetState state = compare_set(&set);
         if (state == SET_INSTALLED) {
@@ -267,11 +265,11 @@ static void kit_state(const char *kit, const DeployProduct &product, char *words
     snprintf(words, cap, "%s", best == SET_OTHER ? "other files of the same names" : "none");
 }
 
-static int list_products(const char *kit, const DeployProducts &products) {
+static int list_products(const char *kit, const ProductList &products) {
     for (int i = 0; i < products.count; ++i) {
-        const DeployProduct &p = products.products[i];
+        const ProductRecord &p = products.records[i];
         FourPartVersion host;
-        char digit = read_host_library(p.record.location, &host);
+        char digit = read_host_library(p.location, &host);
         ProductJudgement judged;
         judge_product(digit, host, kit, "English", &judged);
         char line[LINE_SIZE];
@@ -279,7 +277,7 @@ static int list_products(const char *kit, const DeployProducts &products) {
         int len = describe(line, p, judged.release, host);
         BuildRecord recorded;
         char why[REASON_SIZE];
-        RecordState recording = read_record(p.record, &recorded, why);
+        RecordState recording = read_record(p, &recorded, why);
         if (recording == RECORD_OURS)
             len += build_words(line + len, LINE_SIZE - len, "recorded build", recorded);
         else if (recording == RECORD_FOREIGN)
@@ -288,12 +286,11 @@ static int list_products(const char *kit, const DeployProducts &products) {
         char rejected[REASON_SIZE] = "";
         if (digit != 0 && judged.release == RELEASE_NONE)
             snprintf(rejected, sizeof rejected, " (%s)", judged.reason);
-        len += snprintf(
-            line + len, LINE_SIZE - len, ", location %s%s%s, kit: %s", p.record.location,
-            p.record.location[0] != '\0' && folder_gone(p.record.location) ? " (gone)" : "",
-            rejected, state);
+        len += snprintf(line + len, LINE_SIZE - len, ", location %s%s%s, kit: %s", p.location,
+                        p.location[0] != '\0' && folder_gone(p.location) ? " (gone)" : "", rejected,
+                        state);
         bool journal;
-        int temporary = leftovers(p.record, &journal);
+        int temporary = leftovers(p, &journal);
         if ((journal || temporary > 0) && len < LINE_SIZE)
             snprintf(line + len, LINE_SIZE - len,
                      "; left by an interrupted run: %s%d temporary file%s, which the next install, "
@@ -306,32 +303,32 @@ static int list_products(const char *kit, const DeployProducts &products) {
 
 // A name that selects nothing (a typing slip, or the wrong PC), with the
 // names and keys that list shows, as many as the line holds.
-static void say_unknown_product(const char *selector, const DeployProducts &products) {
+static void say_unknown_product(const char *selector, const ProductList &products) {
     char line[LINE_SIZE];
     int len = snprintf(line, LINE_SIZE,
                        "no registered product has the name or key \"%s\"; registered:", selector);
     for (int i = 0; i < products.count && len < LINE_SIZE; ++i)
         len += snprintf(line + len, LINE_SIZE - len, "%s %s [%s]", i > 0 ? "," : "",
-                        products.products[i].record.product_name, products.products[i].key);
+                        products.records[i].product_name, products.records[i].key_name);
     say(line);
 }
 
 // recovered holds each product's recovery outcome; the products' own
 // outcomes are gathered in it, in the order they are judged.
-static int run_command(const DeployCommand &command, const char *kit,
-                       const DeployProducts &products, ProductOutcome *recovered) {
+static int run_command(const DeployCommand &command, const char *kit, const ProductList &products,
+                       ProductOutcome *recovered) {
     if (command.action == ACTION_LIST)
         return list_products(kit, products);
     int selected = 0;
     for (int i = 0; i < products.count; ++i) {
-        const DeployProduct &p = products.products[i];
-        if (!product_selected(command.product, p.record.product_name, p.key))
+        const ProductRecord &p = products.records[i];
+        if (!product_selected(command.product, p.product_name, p.key_name))
             continue;
         char line[LINE_SIZE];
         ProductOutcome outcome = recovered[i];
         if (outcome == OUTCOME_IN_USE || outcome == OUTCOME_FAILED)
             snprintf(line, LINE_SIZE, "%s [%s]: %san interrupted run could not be finished",
-                     p.record.product_name, p.key, outcome_words(outcome));
+                     p.product_name, p.key_name, outcome_words(outcome));
         else
             outcome = handle_product(command, kit, p, line);
         say(line);
@@ -363,15 +360,15 @@ static int run_command(const DeployCommand &command, const char *kit,
 
 // Finishes what earlier runs left undone, in every product, before anything
 // else; records for each product whether that stands in its way.
-static void recover_all(const DeployProducts &products, ProductOutcome *recovered) {
+static void recover_all(const ProductList &products, ProductOutcome *recovered) {
     for (int i = 0; i < products.count; ++i) {
-        const DeployProduct &p = products.products[i];
+        const ProductRecord &p = products.records[i];
         char reason[REASON_SIZE];
-        recovered[i] = recover_product(p.record, reason);
+        recovered[i] = recover_product(p, reason);
         if (recovered[i] == OUTCOME_ALREADY)
             continue;
         char line[LINE_SIZE];
-        snprintf(line, LINE_SIZE, "%s [%s]: %s%s", p.record.product_name, p.key,
+        snprintf(line, LINE_SIZE, "%s [%s]: %s%s", p.product_name, p.key_name,
                  outcome_words(recovered[i]), reason);
         say(line);
     }
@@ -394,9 +391,9 @@ static int deploy(const DeployCommand &command) {
         say(line);
         return failed;
     }
-    DeployProducts products;
+    ProductList products;
     long error = 0;
-    ScanStop stop = scan_deploy_products(&products, &error);
+    ScanStop stop = scan_registered_products(&products, &error);
     if (stop != SCAN_LISTED) {
         // No AutoCAD at all is an answer, not a failure to look.
         bool none = stop == SCAN_NONE_LISTED ||
@@ -417,14 +414,14 @@ static int deploy(const DeployCommand &command) {
         // AutoCAD gone altogether: so are the entries of its products.
         char reason[REASON_SIZE];
         if (none && command.action != ACTION_LIST && !command.dry_run &&
-            !settle_entries(DeployProducts{nullptr, 0}, reason))
+            !settle_entries(ProductList{nullptr, 0}, reason))
             say(reason);
         return none ? nothing_there_exit_code(command.action) : failed;
     }
     ProductOutcome *recovered =
         static_cast<ProductOutcome *>(calloc(products.count + 1, sizeof(ProductOutcome)));
     if (recovered == nullptr) {
-        free(products.products);
+        free(products.records);
         say("out of memory");
         return failed;
     }
@@ -479,7 +476,7 @@ static int deploy(const DeployCommand &command) {
             status = EXIT_INSTALL_FAILURE;
     }
     free(recovered);
-    free(products.products);
+    free(products.records);
     return status;
 }
 

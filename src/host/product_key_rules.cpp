@@ -47,17 +47,13 @@ bool build_product_key_path(char out[PATH_BUFFER_SIZE], const char *value_name) 
     return concat_bounded(out, PATH_BUFFER_SIZE, "Software\\", value_name);
 }
 
-int keep_listed_products(ProductRecord *records, ProductKeyName *keys, const bool *read_ok,
-                         int count) {
+int keep_listed_products(ProductRecord *records, const bool *read_ok, int count) {
     int kept = 0;
     for (int i = 0; i < count; ++i) {
         if (!read_ok[i] || records[i].product_name[0] == '\0')
             continue;
-        if (kept != i) {
+        if (kept != i)
             records[kept] = records[i];
-            if (keys != nullptr)
-                keys[kept] = keys[i];
-        }
         ++kept;
     }
     return kept;

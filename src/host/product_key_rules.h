@@ -22,13 +22,6 @@ bool apply_product_value(ProductRecord *record, const char *name, const char *da
 // "Software\" followed by the value name of the hardcopy key.
 bool build_product_key_path(char out[PATH_BUFFER_SIZE], const char *value_name);
 
-// The value name of the hardcopy key that names a product's key.
-struct ProductKeyName {
-    char name[VALUE_NAME_BUFFER_SIZE];
-};
-
 // Moves the records whose key was read and whose product name is not empty to
-// the front, in their order, and their key names with them when keys is
-// given; returns how many there are.
-int keep_listed_products(ProductRecord *records, ProductKeyName *keys, const bool *read_ok,
-                         int count);
+// the front, in their order; returns how many there are.
+int keep_listed_products(ProductRecord *records, const bool *read_ok, int count);

@@ -75,10 +75,11 @@ static int read_product_key(const char *key_name, ProductRecord *record) {
     return ok ? 1 : 0;
 }
 
-// Reads every product key the hardcopy key names, and the names into keys
-// when given; false after a failed enumeration of the hardcopy key itself.
+// Reads every product key the hardcopy key names, each record with the
+// value that names it; false after a failed enumeration of the hardcopy key
+// itself.
 static bool read_named_products(HKEY hardcopy, const KeyInfo &info, ProductRecord *records,
-                                ProductKeyName *keys, bool *read_ok) {
+                                bool *read_ok) {
     HANDLE heap = HeapCreate(0, 0, 0);
     if (heap == nullptr)
         return false;
@@ -87,16 +88,16 @@ static bool read_named_products(HKEY hardcopy, const KeyInfo &info, ProductRecor
     for (DWORD i = 0; ok && i < info.value_count; ++i) {
         EnumeratedValue value;
         ok = enumerate_value(hardcopy, i, heap, info.longest_data, &type_holder, &value);
-        if (ok)
+        if (ok) {
             read_ok[i] = read_product_key(value.name, &records[i]) == 1;
-        if (ok && keys != nullptr)
-            memcpy(keys[i].name, value.name, sizeof(keys[i].name));
+            memcpy(records[i].key_name, value.name, sizeof(records[i].key_name));
+        }
     }
     HeapDestroy(heap);
     return ok;
 }
 
-ScanStop scan_registered_products(ProductList *list, ProductKeyName **keys, long *error) {
+ScanStop scan_registered_products(ProductList *list, long *error) {
     *error = 0;
     HKEY hardcopy = nullptr;
     LONG opened =
@@ -116,36 +117,28 @@ ScanStop scan_registered_products(ProductList *list, ProductKeyName **keys, long
     ProductRecord *records =
         static_cast<ProductRecord *>(calloc(info.value_count + 1, sizeof(ProductRecord)));
     bool *read_ok = static_cast<bool *>(calloc(info.value_count + 1, sizeof(bool)));
-    ProductKeyName *names =
-        keys != nullptr
-            ? static_cast<ProductKeyName *>(calloc(info.value_count + 1, sizeof(ProductKeyName)))
-            : nullptr;
-    bool ok = records != nullptr && read_ok != nullptr && (keys == nullptr || names != nullptr) &&
-              read_named_products(hardcopy, info, records, names, read_ok);
+    bool ok = records != nullptr && read_ok != nullptr &&
+              read_named_products(hardcopy, info, records, read_ok);
     RegCloseKey(hardcopy);
     if (!ok) {
         free(records);
         free(read_ok);
-        free(names);
         return SCAN_UNEXPECTED;
     }
-    int count = keep_listed_products(records, names, read_ok, static_cast<int>(info.value_count));
+    int count = keep_listed_products(records, read_ok, static_cast<int>(info.value_count));
     free(read_ok);
     if (count == 0) {
         free(records);
-        free(names);
         return SCAN_NONE_LISTED;
     }
     list->records = records;
     list->count = count;
-    if (keys != nullptr)
-        *keys = names;
     return SCAN_LISTED;
 }
 
 int scan_products(ProductList *list) {
     long error = 0;
-    switch (scan_registered_products(list, nullptr, &error)) {
+    switch (scan_registered_products(list, &error)) {
     case SCAN_LISTED:
         return 1;
     case SCAN_NO_HARDCOPY_KEY:

@@ -13,10 +13,9 @@ enum ScanStop {
 };
 
 // The scan without a word to the user, for the program to say where it
-// stopped in its own way. At SCAN_LISTED the caller owns *list, and *keys
-// when keys is given (each product's hardcopy value name); *error is
+// stopped in its own way. At SCAN_LISTED the caller owns *list; *error is
 // RegOpenKeyExA's code at SCAN_NO_HARDCOPY_KEY, else 0.
-ScanStop scan_registered_products(ProductList *list, ProductKeyName **keys, long *error);
+ScanStop scan_registered_products(ProductList *list, long *error);
 
 // The installer's scan: 1 with at least one product in *list (the caller
 // then owns it), or 0 after the scan has told the user why.
