@@ -89,6 +89,22 @@ static const char *value_problem(const char *value) {
     return nullptr;
 }
 
+// "unknown language folder (Cesky, ..., Polski or Russkii)", from the table.
+static const char *unknown_language_words() {
+    static char words[256];
+    size_t len = 0;
+    for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+        const char *before = i == 0                   ? "unknown language folder ("
+                             : i + 1 < LANGUAGE_COUNT ? ", "
+                                                      : " or ";
+        if (!concat_bounded(words + len, sizeof words - len, before, language_folder_table[i]))
+            break;
+        len += strlen(words + len);
+    }
+    concat_bounded(words + len, sizeof words - len, ")");
+    return words;
+}
+
 // Stores one option's value; null when it is taken, else what is wrong.
 static const char *store_option(char letter, const char *value, DeployCommand *command) {
     const char **slot = letter == 'p'   ? &command->product
@@ -103,8 +119,7 @@ static const char *store_option(char letter, const char *value, DeployCommand *c
     if (letter == 'l') {
         int language = language_named(value);
         if (language < 0)
-            return "unknown language folder (Cesky, ChineseS, ChineseT, Deutsch, English, "
-                   "Espanol, Francais, Italiano, Japanese, Magyar, Polski or Russkii)";
+            return unknown_language_words();
         value = language_folder_table[language];
     }
     *slot = value;

@@ -38,6 +38,9 @@ TEST(DeployCommand, WrongLinesAreRefusedInWords) {
         {{"install", "--kit", "--log", "x", "--product", "all", "--language", "English"},
          "an option lacks its value"},
         {{"install", "--product", "", "--language", "English"}, "an option's value is empty"},
+        {{"install", "--product", "all", "--language", "Klingon"},
+         "unknown language folder (Cesky, ChineseS, ChineseT, Deutsch, English, Espanol, "
+         "Francais, Italiano, Japanese, Magyar, Polski or Russkii)"},
         {{"install", "--product", "a", "--product", "b", "--language", "English"},
          "an option is given twice"},
         {{"detect", "--product", "all", "--language", "English", "--dry-run"},
