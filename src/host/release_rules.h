@@ -23,6 +23,16 @@ enum { RELEASE_ROW_COUNT = 7 };
 
 extern const ReleaseRow release_table[RELEASE_ROW_COUNT];
 
+// The row that names the release, or null for none. Inline: only the
+// companions look a release up; the installer classifies.
+inline const ReleaseRow *release_row(HostRelease release) {
+    for (int i = 0; i < RELEASE_ROW_COUNT; ++i) {
+        if (release_table[i].release == release)
+            return &release_table[i];
+    }
+    return nullptr;
+}
+
 // What the user is told for REJECT_NOT_APPLICATION and REJECT_CORRUPTED.
 extern const char not_application_message[];
 extern const char corrupted_message[];

@@ -17,15 +17,6 @@ bool same_level(const FourPartVersion &a, const FourPartVersion &b) {
            a.revision == b.revision;
 }
 
-// The row of the release table that names the release.
-static const ReleaseRow *release_row(HostRelease release) {
-    for (int i = 0; i < RELEASE_ROW_COUNT; ++i) {
-        if (release_table[i].release == release)
-            return &release_table[i];
-    }
-    return nullptr;
-}
-
 bool release_pinned_minor(HostRelease release, uint16_t *minor) {
     const ReleaseRow *row = release_row(release);
     if (row == nullptr || row->minor == ANY_MINOR)
