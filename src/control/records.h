@@ -3,6 +3,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 // Paths and registry strings live in buffers of this size (259 bytes of text
 // and the terminating zero), the platform's MAX_PATH.
@@ -62,6 +63,11 @@ struct FourPartVersion {
     uint16_t build;
     uint16_t revision;
 };
+
+// "8.1.0.3": how the companions write a version (24 bytes hold any).
+inline void version_text(char *out, size_t cap, const FourPartVersion &v) {
+    snprintf(out, cap, "%u.%u.%u.%u", v.major, v.minor, v.build, v.revision);
+}
 
 // Splits the two 32-bit halves of a fixed file version.
 FourPartVersion four_part_version_from_fixed(uint32_t version_ms, uint32_t version_ls);

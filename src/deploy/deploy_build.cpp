@@ -38,10 +38,6 @@ size_t format_build_manifest(const BuildFile *files, int count, char *out, size_
     return len;
 }
 
-void version_text(char *out, size_t cap, const FourPartVersion &v) {
-    snprintf(out, cap, "%u.%u.%u.%u", v.major, v.minor, v.build, v.revision);
-}
-
 size_t format_build_record(const BuildRecord &r, char *out, size_t cap) {
     char version[24];
     version_text(version, sizeof version, r.version);

@@ -69,6 +69,3 @@ BuildChange judge_build_change(const BuildRecord *recorded, const FourPartVersio
 // and a name equal without regard to case, as Windows names compare): such
 // a file is replaced, not deleted.
 bool build_holds(const BuildFile *files, int count, const BuildFile &file);
-
-// "8.1.0.3" into out (at least 24 bytes).
-void version_text(char *out, size_t cap, const FourPartVersion &version);

@@ -69,9 +69,10 @@ static HostRelease classify_release(char digit, const FourPartVersion &host) {
 // "name [key]: release, host level a.b.c.d" and, when read, the driver's.
 static int describe(char *line, const ProductRecord &p, HostRelease release,
                     const FourPartVersion &host) {
-    return snprintf(line, LINE_SIZE, "%s [%s]: %s, host level %u.%u.%u.%u", p.product_name,
-                    p.key_name, release_words(release), host.major, host.minor, host.build,
-                    host.revision);
+    char level[24];
+    version_text(level, sizeof level, host);
+    return snprintf(line, LINE_SIZE, "%s [%s]: %s, host level %s", p.product_name, p.key_name,
+                    release_words(release), level);
 }
 
 static const char *outcome_words(ProductOutcome outcome) {
@@ -210,10 +211,11 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
         ProductJudgement judged;
         bool fits = judge_product(digit, host, kit, command.language, &judged);
         len = describe(line, record, judged.release, host);
-        if (judged.level_read)
-            len += snprintf(line + len, LINE_SIZE - len, ", driver level %u.%u.%u.%u",
-                            judged.driver_level.major, judged.driver_level.minor,
-                            judged.driver_level.build, judged.driver_level.revision);
+        if (judged.level_read) {
+            char level[24];
+            version_text(level, sizeof level, judged.driver_level);
+            len += snprintf(line + len, LINE_SIZE - len, ", driver level %s", level);
+        }
         const BuildRecord *was = recording == RECORD_OURS ? &recorded : nullptr;
         DeploySet set;
         set.count = 0;

@@ -133,10 +133,6 @@ LevelWriting judge_level_writing(const char *line, const FourPartVersion &read,
     return writing;
 }
 
-static void level_text(const FourPartVersion &level, char out[32]) {
-    snprintf(out, 32, "%u.%u.%u.%u", level.major, level.minor, level.build, level.revision);
-}
-
 // The release's levels in a word: "8.1.*.*", or "6.*.*.*" for any minor.
 static void release_levels(HostRelease release, char out[32]) {
     const ReleaseRow *row = release_row(release);
@@ -154,7 +150,7 @@ static void line_gives(const char *line, const FourPartVersion &level, char *out
     char quoted[HIF_LINE_SIZE * 4];
     char read[32];
     escape_text(line, quoted, sizeof(quoted));
-    level_text(level, read);
+    version_text(read, sizeof read, level);
     snprintf(out, cap, "heidiversion line \"%s\" gives %s", quoted, read);
 }
 
@@ -187,7 +183,7 @@ static void writing_detail(const char *line, const FourPartVersion &level, Level
     char quoted[HIF_LINE_SIZE * 4];
     char read[32];
     escape_text(line, quoted, sizeof(quoted));
-    level_text(level, read);
+    version_text(read, sizeof read, level);
     snprintf(out, cap, "heidiversion line \"%s\" reads as %s%s: %s%s", quoted, read, meant,
              writing_trouble(writing), where);
 }
@@ -244,7 +240,7 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
     if (writing != WRITTEN_PLAIN) {
         char meant_words[64] = "";
         char meant_level[32];
-        level_text(meant, meant_level);
+        version_text(meant_level, sizeof meant_level, meant);
         if (!same_level(level, meant))
             snprintf(meant_words, sizeof(meant_words), ", where %s was perhaps meant", meant_level);
         char where[160] = "";
@@ -260,7 +256,7 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
         return;
     int fits = release_accepting(level);
     char read[32];
-    level_text(level, read);
+    version_text(read, sizeof read, level);
     if (fits >= 0)
         snprintf(detail, sizeof(detail),
                  "%s: %s is an %s level; no %s host accepts it (its levels are %s)", gives, read,
@@ -304,7 +300,7 @@ void compare_levels(KitReport *report) {
             char other[32];
             line_gives(levels.line[language][release], levels.level[language][release], gives,
                        sizeof(gives));
-            level_text(levels.level[best][release], other);
+            version_text(other, sizeof other, levels.level[best][release]);
             snprintf(detail, sizeof(detail), "%s, not the %s of %d languages' %s folders", gives,
                      other, best_count, release_folder_names[release]);
             add_level_finding(report, KIT_LEVEL_DIFFERS, hif_file_name, language, release, detail);
@@ -321,7 +317,7 @@ void compare_levels(KitReport *report) {
             continue;
         f.kind = KIT_LEVEL_MISREAD;
         char common_level[32];
-        level_text(level, common_level);
+        version_text(common_level, sizeof common_level, level);
         char where[160];
         snprintf(where, sizeof(where),
                  "; the %s hosts on which %d languages' %s installs refuse it%s",
