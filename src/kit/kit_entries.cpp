@@ -233,13 +233,12 @@ static void judge_library(const KitEntry &entry, const EntryProbe &probe, bool f
     set_finding_detail(report, finding, detail);
 }
 
-// How the copy step's first match ends the installer's run: null when it
-// is copied, else the message it stops with.
-static const char *first_match_stop(const KitEntry *first, const EntryProbe *probe, int step) {
+// How the installer's copy of a step's first match ends.
+static DeployEnd first_match_end(const KitEntry *first, const EntryProbe *probe) {
     if (first == nullptr)
-        return deploy_steps[step].missing_message;
+        return DEPLOY_FILE_MISSING;
     bool copied = first->kind == ENTRY_FILE && (probe == nullptr || probe->open_error == 0);
-    return copied ? nullptr : deploy_steps[step].copy_failed_message;
+    return copied ? DEPLOY_DONE : DEPLOY_COPY_FAILED;
 }
 
 void judge_listing(const KitListing &listing, const EntryProbe *probes, int language, int release,
@@ -310,10 +309,12 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
                         s);
         const EntryProbe *first_probe =
             first[s] >= 0 && probes != nullptr ? &probes[first[s]] : nullptr;
-        const char *stop =
-            first_match_stop(first[s] >= 0 ? &listing.entries[first[s]] : nullptr, first_probe, s);
-        if (step.required && stop != nullptr && run.after_level == nullptr)
-            run.after_level = stop;
+        DeployEnd end =
+            first_match_end(first[s] >= 0 ? &listing.entries[first[s]] : nullptr, first_probe);
+        if (step.required && end != DEPLOY_DONE && run.deployment == DEPLOY_DONE) {
+            run.deployment = end;
+            run.step = s;
+        }
     }
     if (hif == nullptr)
         add_finding(report, KIT_HIF_MISSING, READ_REQUIRED, language, release, hif_file_name, -1);
@@ -321,7 +322,7 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
         add_unreadable(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif->name, -1,
                        0);
     if (hif == nullptr || hif->kind != ENTRY_FILE)
-        run.before_level = hif_cannot_open_message;
+        run.hif = HIF_CANNOT_OPEN;
     if (longest != nullptr && room < roomy_kit_folder) {
         ReadClass read_class = longest == hif ? READ_REQUIRED : step_class(longest_step);
         // Too long for any folder, the kind's words say all.
