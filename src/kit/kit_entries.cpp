@@ -233,12 +233,14 @@ static void judge_library(const KitEntry &entry, const EntryProbe &probe, bool f
     set_finding_detail(report, finding, detail);
 }
 
-// How the installer's copy of a step's first match ends.
-static DeployEnd first_match_end(const KitEntry *first, const EntryProbe *probe) {
-    if (first == nullptr)
-        return DEPLOY_FILE_MISSING;
-    bool copied = first->kind == ENTRY_FILE && (probe == nullptr || probe->open_error == 0);
-    return copied ? DEPLOY_DONE : DEPLOY_COPY_FAILED;
+// Whether the installer's copy of a step's first match succeeds.
+static bool first_match_copies(const KitEntry &first, const EntryProbe *probe) {
+    return first.kind == ENTRY_FILE && (probe == nullptr || probe->open_error == 0);
+}
+
+// The installer's search of a step: first holds each step's first match.
+static bool step_listed(int step, void *first) {
+    return static_cast<const int *>(first)[step] >= 0;
 }
 
 void judge_listing(const KitListing &listing, const EntryProbe *probes, int language, int release,
@@ -300,6 +302,13 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
     free(steps);
     free(classes);
     FolderRun &run = report->runs[language][release];
+    // As the installer: every required file is looked for before one is copied.
+    StepAction actions[DEPLOY_STEP_COUNT];
+    int missing = plan_deploy_steps(host_release, step_listed, first, actions);
+    if (missing >= 0) {
+        run.deployment = DEPLOY_FILE_MISSING;
+        run.step = missing;
+    }
     for (int s = 0; s < DEPLOY_STEP_COUNT; ++s) {
         const DeployStep &step = deploy_steps[s];
         if (!deploy_step_runs(step, host_release))
@@ -309,10 +318,9 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
                         s);
         const EntryProbe *first_probe =
             first[s] >= 0 && probes != nullptr ? &probes[first[s]] : nullptr;
-        DeployEnd end =
-            first_match_end(first[s] >= 0 ? &listing.entries[first[s]] : nullptr, first_probe);
-        if (step.required && end != DEPLOY_DONE && run.deployment == DEPLOY_DONE) {
-            run.deployment = end;
+        if (actions[s] == STEP_COPIES && step.required && run.deployment == DEPLOY_DONE &&
+            !first_match_copies(listing.entries[first[s]], first_probe)) {
+            run.deployment = DEPLOY_COPY_FAILED;
             run.step = s;
         }
     }
