@@ -1,4 +1,4 @@
-// The table of the install's stops and the walk over it.
+// The table of the install's stops, with their texts.
 #include "install_stops.h"
 
 #include "../host/release_rules.h"

@@ -47,14 +47,15 @@ enum InstallStop {
     STOP_COUNT,
 };
 
-// The message box styles, as the platform numbers them.
+// The message box styles, numbered as the platform numbers them.
 enum StopIcon : unsigned char {
-    STOP_ICON_NONE = 0x00,
+    STOP_ICON_NONE = 0,
     STOP_ICON_ERROR = 0x10,
-    STOP_ICON_WARNING = 0x30,
+    STOP_ICON_WARNING = 0x30
 };
 
-// The message box titles, by number: the rows stay small.
+// The titles by number, "Error", "Warning" and program_title: the rows are
+// bytes and a text, so that the installer keeps its size.
 enum StopCaption : unsigned char { CAPTION_NONE, CAPTION_ERROR, CAPTION_WARNING, CAPTION_PROGRAM };
 
 extern const char *const stop_captions[];
