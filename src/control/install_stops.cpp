@@ -11,8 +11,8 @@ const char program_title[] = "Kap HDI driver installer";
 const char *const stop_captions[] = {nullptr, "Error", "Warning", program_title};
 
 // The texts are the program's own, byte for byte: the missing full stops
-// and the blanks before line breaks included.
-// Sized by its rows, so that the declaration's STOP_COUNT checks their number.
+// and the blanks before line breaks included. Sized by its rows, so that
+// the declaration's STOP_COUNT checks their number.
 const StopRow install_stops[] = {
     {FACT_RELEASE, REJECT_NOT_APPLICATION, CAPTION_ERROR, STOP_ICON_ERROR,
      "The chosen application is not an AutoCAD application or is corrupted.\nThe setup will close"},
