@@ -1,11 +1,12 @@
-// The install run in its fixed order. Each step tells the user why it stops
-// (or stays silent on purpose); the run only stops after it. The kit paths
-// are composed by package_paths.
+// The install run in its fixed order. Each step records what it learned;
+// where that stops the install is the stop table's to say (install_stops),
+// and the row is shown here. The kit paths are composed by package_paths.
 #include "install_run.h"
 
 #include "../host/registry_scan.h"
 #include "../host/release_detection.h"
 #include "../package/compatibility_check.h"
+#include "../package/deploy_steps.h"
 #include "../package/deployment.h"
 #include "../package/hif_file.h"
 #include "../ui/language_dialog.h"
@@ -13,26 +14,29 @@
 #include "package_paths.h"
 #include "run_state.h"
 
-static void show_path_error(const char *text) {
-    show_message(text, "Error", MB_ICONERROR);
+int learn_fact(StopFact fact, int value) {
+    run_facts.value[fact] = value;
+    InstallStop stop = first_stop(run_facts);
+    if (stop == STOP_GO_ON)
+        return 1;
+    const char *text = stop_text(stop, run_facts.step);
+    if (text != nullptr)
+        show_message(text, stop_captions[install_stops[stop].caption], install_stops[stop].icon);
+    return 0;
 }
 
 // The kit folder of the chosen language and release, and its kap.hif.
-static bool build_kit_paths(char package_folder[MAX_PATH], char hif_path[MAX_PATH]) {
+static PathsVerdict build_kit_paths(char package_folder[MAX_PATH], char hif_path[MAX_PATH]) {
     char current[MAX_PATH];
     DWORD len = GetCurrentDirectoryA(MAX_PATH, current);
-    if (len == 0) {
-        show_path_error("The installation folder could not be found.\nInstallation failed.");
-        return false;
-    }
+    if (len == 0)
+        return PATHS_NO_CURRENT_FOLDER;
     if (len >= MAX_PATH ||
         !build_package_folder(package_folder, current, run_chosen_language_folder,
                               run_host_release) ||
-        !build_hif_path(hif_path, package_folder)) {
-        show_path_error("The installation folder path is too long.\nInstallation failed.");
-        return false;
-    }
-    return true;
+        !build_hif_path(hif_path, package_folder))
+        return PATHS_TOO_LONG;
+    return PATHS_FIT;
 }
 
 // Everything the run does for the chosen product.
@@ -41,14 +45,12 @@ static void install_for_product(const char *location, const char *driver_folder,
     FourPartVersion host_version = {0, 0, 0, 0};
     if (!detect_host_release(location, &host_version))
         return;
-    if (choose_language(nullptr) < 0) {
-        show_message("The driver can't be installed.\nThe setup will close.", "Warning",
-                     MB_ICONWARNING);
+    if (!learn_fact(FACT_LANGUAGE,
+                    choose_language(nullptr) < 0 ? LANGUAGE_NOT_CHOSEN : LANGUAGE_CHOSEN))
         return;
-    }
     char package_folder[MAX_PATH];
     char hif_path[MAX_PATH];
-    if (!build_kit_paths(package_folder, hif_path))
+    if (!learn_fact(FACT_PATHS, build_kit_paths(package_folder, hif_path)))
         return;
     // A line giving fewer than four values leaves the rest at 0.
     uint16_t level[HIF_VALUE_COUNT] = {0, 0, 0, 0};
@@ -58,8 +60,7 @@ static void install_for_product(const char *location, const char *driver_folder,
     if (!check_driver_compatibility(driver_level, host_version))
         return;
     if (deploy_driver_files(package_folder, driver_folder, help_folder))
-        show_message("Success !\nThe new Kap HDI driver is now installed.\nEnjoy using it!",
-                     program_title, MB_OK);
+        learn_fact(FACT_DEPLOYMENT, DEPLOY_DONE);
 }
 
 void run_install(HINSTANCE instance) {

@@ -3,6 +3,13 @@
 
 #include "records.h"
 
+// Whether the kit paths could be built from the current folder.
+enum PathsVerdict {
+    PATHS_FIT,
+    PATHS_NO_CURRENT_FOLDER, // the platform does not tell the current folder
+    PATHS_TOO_LONG,          // a path would not fit a path buffer
+};
+
 // current\language\release, or current\language\ when no release is known.
 // False when the result would not fit a path buffer.
 bool build_package_folder(char out[PATH_BUFFER_SIZE], const char *current_folder,

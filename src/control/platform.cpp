@@ -6,8 +6,6 @@
 
 VersionApi version_api = {nullptr, nullptr, nullptr};
 
-const char *const program_title = "Kap HDI driver installer";
-
 // GetProcAddress returns a generic pointer; cast it to the real signature.
 template <typename Fn> static void resolve(HMODULE module, const char *name, Fn *out) {
     FARPROC proc = GetProcAddress(module, name);

@@ -5,6 +5,7 @@
 // The version-resource declarations, left out by WIN32_LEAN_AND_MEAN.
 #include <winver.h>
 
+#include "install_stops.h"
 #include "records.h"
 
 // The portable code sizes its path buffers without the Windows headers.
@@ -32,5 +33,7 @@ void platform_start();
 // A message box with no owner and one OK button.
 void show_message(const char *text, const char *title, UINT kind);
 
-// The title of the program's own message boxes.
-extern const char *const program_title;
+// The portable stop table names the styles by number.
+static_assert(STOP_ICON_ERROR == MB_ICONERROR && STOP_ICON_WARNING == MB_ICONWARNING &&
+                  STOP_ICON_NONE == MB_OK,
+              "stop icons must be the message box styles");

@@ -7,6 +7,7 @@
 ProductList run_product_list = {nullptr, 0};
 char *run_chosen_language_folder = nullptr;
 HostRelease run_host_release = RELEASE_NONE;
+ProductFacts run_facts = no_facts;
 
 bool store_chosen_language_folder(const char *folder) {
     size_t size = strlen(folder) + 1;

@@ -1,6 +1,7 @@
 // The values that live for the whole install run.
 #pragma once
 
+#include "install_stops.h"
 #include "records.h"
 
 // Owned by the run from the scan's return to its end.
@@ -9,6 +10,8 @@ extern ProductList run_product_list;
 extern char *run_chosen_language_folder;
 // Set once by release detection; none until then.
 extern HostRelease run_host_release;
+// What the install has learned of the chosen product, fact by fact.
+extern ProductFacts run_facts;
 
 // Stores a copy of the chosen language folder for the run.
 bool store_chosen_language_folder(const char *folder);

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../control/install_stops.h"
 #include "../control/one_line.h"
 #include "../control/package_paths.h"
 #include "../host/release_rules.h"
@@ -26,50 +27,57 @@ static bool refuse_file(ProductJudgement *judgement, const char *text, const cha
     return false;
 }
 
+static bool goes_on(const ProductFacts &facts) {
+    return first_stop(facts) == STOP_GO_ON;
+}
+
 bool judge_product(char digit, const FourPartVersion &host_version, const char *kit_folder,
                    const char *language_folder, ProductJudgement *judgement) {
     *judgement = ProductJudgement{RELEASE_NONE, {0, 0, 0, 0}, false, "", ""};
-    switch (classify_host_release(digit, host_version.minor, &judgement->release)) {
-    case REJECT_NOT_APPLICATION:
-        return refuse(judgement, not_application_message);
-    case REJECT_CORRUPTED:
-        return refuse(judgement, corrupted_message);
-    case RELEASE_KNOWN:
-        break;
-    }
+    ProductFacts facts = no_facts;
+    facts.value[FACT_RELEASE] =
+        classify_host_release(digit, host_version.minor, &judgement->release);
     int language = language_named(language_folder);
-    if (language < 0 || !language_offered(language, judgement->release)) {
+    bool offered = language >= 0 && language_offered(language, judgement->release);
+    facts.value[FACT_LANGUAGE] = offered ? LANGUAGE_CHOSEN : LANGUAGE_NOT_CHOSEN;
+    char hif_path[PATH_BUFFER_SIZE] = "";
+    if (goes_on(facts)) {
+        bool fit = build_package_folder(judgement->package_folder, kit_folder, language_folder,
+                                        judgement->release) &&
+                   build_hif_path(hif_path, judgement->package_folder);
+        facts.value[FACT_PATHS] = fit ? PATHS_FIT : PATHS_TOO_LONG;
+    }
+    uint16_t level[HIF_VALUE_COUNT] = {0, 0, 0, 0};
+    if (goes_on(facts))
+        facts.value[FACT_HIF] = hif_read_file(hif_path, driver_level_key, level);
+    if (goes_on(facts)) {
+        judgement->driver_level = FourPartVersion{level[0], level[1], level[2], level[3]};
+        judgement->level_read = true;
+        facts.value[FACT_LEVEL] = judge_driver_level(judgement->driver_level, host_version);
+    }
+    // The installer's own text, but kapdeploy's words where the dialog says
+    // nothing or would mislead a fleet's log: the language that cannot be
+    // chosen, the kit's own path, the silent build; and the kap.hif read.
+    InstallStop stop = first_stop(facts);
+    switch (stop) {
+    case STOP_GO_ON:
+        return true;
+    case STOP_NO_LANGUAGE:
         snprintf(judgement->reason, REASON_SIZE,
                  "the installer does not offer %s for this release (only for 2004 and later)",
                  language_folder);
         return false;
-    }
-    char hif_path[PATH_BUFFER_SIZE];
-    if (!build_package_folder(judgement->package_folder, kit_folder, language_folder,
-                              judgement->release) ||
-        !build_hif_path(hif_path, judgement->package_folder))
+    case STOP_PATH_TOO_LONG:
         return refuse(judgement, "the kit folder's path is too long for the installer");
-    uint16_t level[HIF_VALUE_COUNT] = {0, 0, 0, 0};
-    switch (hif_read_file(hif_path, driver_level_key, level)) {
-    case HIF_CANNOT_OPEN:
-        return refuse_file(judgement, hif_cannot_open_message, hif_path);
-    case HIF_KEY_MISSING:
-        return refuse_file(judgement, hif_key_missing_message, hif_path);
-    case HIF_FOUND:
-        break;
-    }
-    judgement->driver_level = FourPartVersion{level[0], level[1], level[2], level[3]};
-    judgement->level_read = true;
-    switch (judge_driver_level(judgement->driver_level, host_version)) {
-    case DRIVER_DDK_MISMATCH:
-        return refuse(judgement, ddk_mismatch_message);
-    case DRIVER_BUILD_DIFFERS:
+    case STOP_HIF_CANNOT_OPEN:
+    case STOP_HIF_KEY_MISSING:
+        return refuse_file(judgement, stop_text(stop, facts.step), hif_path);
+    case STOP_BUILD_DIFFERS:
         return refuse(judgement, "the driver's build differs from the host's (the installer "
                                  "stops here without a word)");
-    case DRIVER_FITS:
-        break;
+    default:
+        return refuse(judgement, stop_text(stop, facts.step));
     }
-    return true;
 }
 
 int combine_exit_code(const ProductOutcome *outcomes, int count) {

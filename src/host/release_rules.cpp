@@ -6,10 +6,6 @@ const ReleaseRow release_table[RELEASE_ROW_COUNT] = {
     {'8', 1, ACAD2005},         {'8', 2, ACAD2006},  {'9', 0, ACAD2007},
 };
 
-const char not_application_message[] =
-    "The chosen application is not an AutoCAD application or is corrupted.\nThe setup will close";
-const char corrupted_message[] = "The chosen application is corrupted.\nThe setup will close.";
-
 ReleaseVerdict classify_host_release(char digit, uint16_t minor, HostRelease *release) {
     *release = RELEASE_NONE;
     bool known_digit = false;

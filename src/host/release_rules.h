@@ -33,9 +33,5 @@ inline const ReleaseRow *release_row(HostRelease release) {
     return nullptr;
 }
 
-// What the user is told for REJECT_NOT_APPLICATION and REJECT_CORRUPTED.
-extern const char not_application_message[];
-extern const char corrupted_message[];
-
 // digit is '6'..'9', or 0 when no host library was found.
 ReleaseVerdict classify_host_release(char digit, uint16_t minor, HostRelease *release);

@@ -42,7 +42,7 @@ static void read_hif(const KitRoot &kit, const char *folder, const KitEntry &hif
     if (file == nullptr) {
         add_unreadable(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif.name, -1,
                        error);
-        report->runs[language][release].before_level = hif_cannot_open_message;
+        report->runs[language][release].hif = HIF_CANNOT_OPEN;
         return;
     }
     // As the installer does: fields the line does not give stay 0.
@@ -168,7 +168,7 @@ static FolderState open_child(const KitRoot &kit, const char *parent, const KitL
         add_folder_finding(report, state, error, language, release);
         for (int r = 0; r < RELEASE_COUNT; ++r) {
             if (release < 0 || r == release)
-                report->runs[language][r].before_level = hif_cannot_open_message;
+                report->runs[language][r].hif = HIF_CANNOT_OPEN;
         }
     }
     return state;

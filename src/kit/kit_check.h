@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "../control/text.h"
+#include "../package/deploy_steps.h"
 #include "../package/hif_reader.h"
 #include "../ui/languages.h"
 #include "kit_kinds.h"
@@ -39,12 +40,13 @@ struct KitLevels {
     char line[LANGUAGE_COUNT][RELEASE_COUNT][HIF_LINE_SIZE];
 };
 
-// How the installer's run in one folder ends, apart from the level check:
-// a message before the level is known, or at a required file after it.
+// What the installer's run in one folder learns, apart from the host: how
+// its read of kap.hif ends, the level it reads, and how its copies end.
 struct FolderRun {
-    const char *before_level; // null when the level is read
-    const char *after_level;  // null when every required file is copied
-    FourPartVersion level;    // as the installer reads it
+    HifResult hif;
+    FourPartVersion level;
+    DeployEnd deployment;
+    int step; // the required file's step when the deployment stops
 };
 
 // What the folder given as the kit holds, when it is not a kit.

@@ -233,13 +233,14 @@ static void judge_library(const KitEntry &entry, const EntryProbe &probe, bool f
     set_finding_detail(report, finding, detail);
 }
 
-// How the copy step's first match ends the installer's run: null when it
-// is copied, else the message it stops with.
-static const char *first_match_stop(const KitEntry *first, const EntryProbe *probe, int step) {
-    if (first == nullptr)
-        return deploy_steps[step].missing_message;
-    bool copied = first->kind == ENTRY_FILE && (probe == nullptr || probe->open_error == 0);
-    return copied ? nullptr : deploy_steps[step].copy_failed_message;
+// Whether the installer's copy of a step's first match succeeds.
+static bool first_match_copies(const KitEntry &first, const EntryProbe *probe) {
+    return first.kind == ENTRY_FILE && (probe == nullptr || probe->open_error == 0);
+}
+
+// The installer's search of a step: first holds each step's first match.
+static bool step_listed(int step, void *first) {
+    return static_cast<const int *>(first)[step] >= 0;
 }
 
 void judge_listing(const KitListing &listing, const EntryProbe *probes, int language, int release,
@@ -301,6 +302,13 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
     free(steps);
     free(classes);
     FolderRun &run = report->runs[language][release];
+    // As the installer: every required file is looked for before one is copied.
+    StepAction actions[DEPLOY_STEP_COUNT];
+    int missing = plan_deploy_steps(host_release, step_listed, first, actions);
+    if (missing >= 0) {
+        run.deployment = DEPLOY_FILE_MISSING;
+        run.step = missing;
+    }
     for (int s = 0; s < DEPLOY_STEP_COUNT; ++s) {
         const DeployStep &step = deploy_steps[s];
         if (!deploy_step_runs(step, host_release))
@@ -310,10 +318,11 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
                         s);
         const EntryProbe *first_probe =
             first[s] >= 0 && probes != nullptr ? &probes[first[s]] : nullptr;
-        const char *stop =
-            first_match_stop(first[s] >= 0 ? &listing.entries[first[s]] : nullptr, first_probe, s);
-        if (step.required && stop != nullptr && run.after_level == nullptr)
-            run.after_level = stop;
+        if (actions[s] == STEP_COPIES && step.required && run.deployment == DEPLOY_DONE &&
+            !first_match_copies(listing.entries[first[s]], first_probe)) {
+            run.deployment = DEPLOY_COPY_FAILED;
+            run.step = s;
+        }
     }
     if (hif == nullptr)
         add_finding(report, KIT_HIF_MISSING, READ_REQUIRED, language, release, hif_file_name, -1);
@@ -321,7 +330,7 @@ void judge_listing(const KitListing &listing, const EntryProbe *probes, int lang
         add_unreadable(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif->name, -1,
                        0);
     if (hif == nullptr || hif->kind != ENTRY_FILE)
-        run.before_level = hif_cannot_open_message;
+        run.hif = HIF_CANNOT_OPEN;
     if (longest != nullptr && room < roomy_kit_folder) {
         ReadClass read_class = longest == hif ? READ_REQUIRED : step_class(longest_step);
         // Too long for any folder, the kind's words say all.

@@ -2,6 +2,9 @@
 
 #include <stdlib.h>
 
+#include "../control/install_stops.h"
+#include "../control/package_paths.h"
+#include "../host/release_rules.h"
 #include "../package/compatibility.h"
 
 const char *host_outcome_word(HostOutcome outcome) {
@@ -34,21 +37,29 @@ bool parse_host_version(const char *text, FourPartVersion *version) {
 HostOutcome host_outcome(const KitReport &report, int language, HostRelease release,
                          const FourPartVersion &host, const char **message) {
     *message = nullptr;
-    if (!language_offered(language, release))
-        return HOST_NOT_OFFERED;
+    // The host's release is known, and where the kit sits is the user's.
     const FolderRun &run = report.runs[language][release_index(release)];
-    if (run.before_level != nullptr) {
-        *message = run.before_level;
+    ProductFacts facts = no_facts;
+    facts.value[FACT_RELEASE] = RELEASE_KNOWN;
+    facts.value[FACT_LANGUAGE] =
+        language_offered(language, release) ? LANGUAGE_CHOSEN : LANGUAGE_NOT_CHOSEN;
+    facts.value[FACT_PATHS] = PATHS_FIT;
+    facts.value[FACT_HIF] = run.hif;
+    facts.value[FACT_LEVEL] = judge_driver_level(run.level, host);
+    facts.value[FACT_DEPLOYMENT] = run.deployment;
+    facts.step = run.step;
+    InstallStop stop = first_stop(facts);
+    switch (stop) {
+    case STOP_NO_LANGUAGE:
+        return HOST_NOT_OFFERED;
+    case STOP_DDK_MISMATCH:
+        return HOST_REFUSED;
+    case STOP_BUILD_DIFFERS:
+        return HOST_REFUSED_SILENTLY;
+    case STOP_SUCCESS:
+        return HOST_INSTALLS;
+    default:
+        *message = stop_text(stop, facts.step);
         return HOST_FAILS;
     }
-    switch (judge_driver_level(run.level, host)) {
-    case DRIVER_DDK_MISMATCH:
-        return HOST_REFUSED;
-    case DRIVER_BUILD_DIFFERS:
-        return HOST_REFUSED_SILENTLY;
-    case DRIVER_FITS:
-        break;
-    }
-    *message = run.after_level;
-    return run.after_level != nullptr ? HOST_FAILS : HOST_INSTALLS;
 }

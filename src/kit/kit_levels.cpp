@@ -198,10 +198,10 @@ static void add_level_finding(KitReport *report, FindingKind kind, const char *h
 void judge_level(HifResult result, const FourPartVersion &level, const char *line,
                  const char *hif_name, int language, int release, KitReport *report) {
     FolderRun &run = report->runs[language][release];
+    run.hif = result;
     if (result == HIF_CANNOT_OPEN) {
         add_unreadable(report, KIT_HIF_UNREADABLE, READ_REQUIRED, language, release, hif_name, -1,
                        0);
-        run.before_level = hif_cannot_open_message;
         return;
     }
     // An empty detail keeps the kind's own words.
@@ -213,7 +213,6 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
             snprintf(detail, sizeof(detail), "has no heidiversion line; the nearest is \"%s\"",
                      quoted);
         add_level_finding(report, KIT_LEVEL_MISSING, hif_name, language, release, detail);
-        run.before_level = hif_key_missing_message;
         return;
     }
     run.level = level;

@@ -9,8 +9,5 @@ enum CompatibilityVerdict {
     DRIVER_BUILD_DIFFERS, // refused without a word
 };
 
-// What the user is told for DRIVER_DDK_MISMATCH.
-extern const char ddk_mismatch_message[];
-
 CompatibilityVerdict judge_driver_level(const FourPartVersion &driver_level,
                                         const FourPartVersion &host_version);

@@ -1,19 +1,10 @@
-// The compatibility check as the run calls it: shows the DDK message. The
-// verdict is judge_driver_level's.
+// The compatibility check as the run calls it: the verdict is a fact of the
+// install, and judge_driver_level's.
 #include "compatibility_check.h"
 
-#include "../control/platform.h"
+#include "../control/install_run.h"
 
 int check_driver_compatibility(const FourPartVersion &driver_level,
                                const FourPartVersion &host_version) {
-    switch (judge_driver_level(driver_level, host_version)) {
-    case DRIVER_FITS:
-        return 1;
-    case DRIVER_BUILD_DIFFERS:
-        return 0;
-    case DRIVER_DDK_MISMATCH:
-        break;
-    }
-    show_message(ddk_mismatch_message, "Error", MB_ICONERROR);
-    return 0;
+    return learn_fact(FACT_LEVEL, judge_driver_level(driver_level, host_version));
 }

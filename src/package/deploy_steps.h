@@ -20,6 +20,14 @@ extern const DeployStep deploy_steps[DEPLOY_STEP_COUNT];
 
 bool deploy_step_runs(const DeployStep &step, HostRelease release);
 
+// How a deployment ends; the stops are about one step.
+enum DeployEnd {
+    DEPLOY_DONE,               // every required file was copied
+    DEPLOY_FOLDER_NOT_ENTERED, // the package folder cannot be made current
+    DEPLOY_FILE_MISSING,       // a required file is missing: nothing was copied
+    DEPLOY_COPY_FAILED,        // a required file could not be copied
+};
+
 // What a deployment does at a step once the kit has been searched.
 enum StepAction {
     STEP_SKIPPED,      // not a step of this release (or after a stop): not searched

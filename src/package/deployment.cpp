@@ -1,14 +1,16 @@
-// Deployment: searches the kit folder, copies, sets attributes and shows each
-// step's message. Which steps run, which found names count and where a file
-// goes is decided by deploy_steps.
+// Deployment: searches the kit folder, copies, sets attributes and shows the
+// help files' messages; a required file's stop is a fact of the install.
+// Which steps run, which found names count and where a file goes is decided
+// by deploy_steps.
 #include "deployment.h"
 
-#include "../control/platform.h"
+#include "../control/install_run.h"
 #include "../control/run_state.h"
 #include "../control/text.h"
 #include "deploy_steps.h"
 #include "first_match.h"
 
+// The help files' messages, which do not stop the deployment.
 static void deploy_error(const char *text) {
     show_message(text, "Error", MB_ICONERROR);
 }
@@ -34,28 +36,26 @@ int deploy_driver_files(const char *package_folder, const char *driver_folder,
                         const char *help_folder) {
     // The searches are relative: in any other folder they would find the
     // wrong files, so a folder that cannot be entered stops the deployment.
-    if (!SetCurrentDirectoryA(package_folder)) {
-        deploy_error(deploy_steps[0].copy_failed_message);
-        return 0;
-    }
+    if (!SetCurrentDirectoryA(package_folder))
+        return learn_fact(FACT_DEPLOYMENT, DEPLOY_FOLDER_NOT_ENTERED);
     // Every required file is looked for before anything is copied, so an
     // incomplete kit never leaves a new driver beside old resources.
     char names[DEPLOY_STEP_COUNT][MAX_PATH];
     StepAction actions[DEPLOY_STEP_COUNT];
-    int stopped = plan_deploy_steps(run_host_release, search_current_folder, names, actions);
-    if (stopped >= 0) {
-        deploy_error(deploy_steps[stopped].missing_message);
-        return 0;
-    }
+    run_facts.step = plan_deploy_steps(run_host_release, search_current_folder, names, actions);
+    if (run_facts.step >= 0)
+        return learn_fact(FACT_DEPLOYMENT, DEPLOY_FILE_MISSING);
     for (int i = 0; i < DEPLOY_STEP_COUNT; ++i) {
         const DeployStep &step = deploy_steps[i];
         if (actions[i] == STEP_MISSING_SAID) {
             deploy_error(step.missing_message);
         } else if (actions[i] == STEP_COPIES &&
                    !copy_into(step.into_help_folder ? help_folder : driver_folder, names[i])) {
+            if (step.required) {
+                run_facts.step = i;
+                return learn_fact(FACT_DEPLOYMENT, DEPLOY_COPY_FAILED);
+            }
             deploy_error(step.copy_failed_message);
-            if (step.required)
-                return 0;
         }
     }
     return 1;

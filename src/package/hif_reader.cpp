@@ -9,14 +9,6 @@
 
 const char driver_level_key[] = "heidiversion";
 
-const char hif_cannot_open_message[] =
-    "The installation HIF file could not be opened. Check out whether\nthis file exists or not "
-    "in your install directory. If this is not\nthe case, contact your driver provider to get "
-    "it.\nInstallation failed.";
-const char hif_key_missing_message[] =
-    "There are some missing information in the installation HIF file.\nPlease contact your "
-    "driver provider to get a new HIF file.";
-
 char *trim_hif_key(char *key_part) {
     while (*key_part == ' ' || *key_part == '\t')
         ++key_part;

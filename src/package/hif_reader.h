@@ -18,11 +18,6 @@ enum { HIF_LINE_SIZE = 100 };
 // The key whose values are the driver level.
 extern const char driver_level_key[];
 
-// What the user is told when the file cannot be opened, and when no line
-// carries the key.
-extern const char hif_cannot_open_message[];
-extern const char hif_key_missing_message[];
-
 // Values the line does not give keep what they held before.
 HifResult hif_read_file(const char *path, const char *key, uint16_t values[HIF_VALUE_COUNT]);
 

@@ -850,6 +850,21 @@ TEST(Kapkit, WhatTheInstallerDoesOnTheHostsAskedAbout) {
     remove_tree(kit);
 }
 
+// The installer looks for every required file before it copies one: a
+// missing resource file stops it before the driver's failing copy does.
+TEST(Kapkit, AMissingRequiredFileStopsBeforeAFailingCopy) {
+    std::string kit = make_sample_kit();
+    fs::remove(at(kit, "Francais/ACAD2005/kapvl.hdi"));
+    fs::create_directory(at(kit, "Francais/ACAD2005/kapvl.hdi"));
+    fs::remove(at(kit, "Francais/ACAD2005/kapvl.drc"));
+    std::string out;
+    std::string err;
+    ASSERT_EQ(1, run_kapkit({"check", "--host", "8.1.0.3", kit}, &out, &err));
+    EXPECT_NE(std::string::npos, out.find("\n    Francais  fails: \"DRC file is missing.\"\n"))
+        << out;
+    remove_tree(kit);
+}
+
 TEST(KitRules, LevelsBelongToOneRelease) {
     struct Row {
         FourPartVersion level;
