@@ -14,6 +14,28 @@
 #include "package_paths.h"
 #include "run_state.h"
 
+// The registered products: 1 with at least one in *list (the caller then
+// owns it), or 0 after telling the user why not.
+static int scan_products(ProductList *list) {
+    long error = 0;
+    switch (scan_registered_products(list, &error)) {
+    case SCAN_LISTED:
+        return 1;
+    case SCAN_NO_HARDCOPY_KEY:
+        show_message("No AutoCAD application is installed on your computer.\nThe setup will close.",
+                     "Error", MB_ICONERROR);
+        return 0;
+    case SCAN_UNEXPECTED:
+        show_message("Unexpected error.\n The setup will close.", "Error", MB_OK);
+        return 0;
+    case SCAN_NONE_LISTED:
+        show_message("No AutoCAD is installed on your system.\nThe setup will close", program_title,
+                     MB_ICONERROR);
+        return 0;
+    }
+    return 0;
+}
+
 int learn_fact(StopFact fact, int value) {
     run_facts.value[fact] = value;
     InstallStop stop = first_stop(run_facts);

@@ -1,5 +1,5 @@
-// The platform services every shell uses: VERSION.dll from the system
-// folder, the DLL search path, the message box. Nothing is decided here.
+// The platform services every program's shell uses: VERSION.dll from the
+// system folder, the DLL search path. Nothing is decided here.
 #include "platform.h"
 
 #include "text.h"
@@ -42,8 +42,4 @@ void platform_start() {
     resolve(GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA", &set_dll_directory);
     if (set_dll_directory != nullptr)
         set_dll_directory("");
-}
-
-void show_message(const char *text, const char *title, UINT kind) {
-    MessageBoxA(nullptr, text, title, kind);
 }

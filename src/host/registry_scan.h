@@ -16,7 +16,3 @@ enum ScanStop {
 // stopped in its own way. At SCAN_LISTED the caller owns *list; *error is
 // RegOpenKeyExA's code at SCAN_NO_HARDCOPY_KEY, else 0.
 ScanStop scan_registered_products(ProductList *list, long *error);
-
-// The installer's scan: 1 with at least one product in *list (the caller
-// then owns it), or 0 after the scan has told the user why.
-int scan_products(ProductList *list);
