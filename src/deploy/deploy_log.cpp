@@ -16,6 +16,18 @@ void report_on_stdout(bool on) {
     on_stdout = on;
 }
 
+// Straight to the handle: the C library sends a character device (a
+// console, NUL) one character a system call.
+void print_line(const char *line) {
+    char whole[LINE_MOST + 2];
+    size_t len = strnlen(line, LINE_MOST);
+    memcpy(whole, line, len);
+    memcpy(whole + len, "\r\n", 2);
+    DWORD written;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), whole, static_cast<DWORD>(len + 2), &written,
+              nullptr);
+}
+
 static void log_time() {
     FILETIME utc;
     FILETIME local;
@@ -88,7 +100,7 @@ void log_note(const char *line) {
 
 void say(const char *line) {
     if (on_stdout)
-        fprintf(stdout, "%s\n", line);
+        print_line(line);
     log_note(line);
 }
 

@@ -6,10 +6,17 @@
 
 #include "../control/platform.h"
 #include "../control/system_error.h"
+#include "../control/text.h"
+
+// The longest line of the report.
+enum { LINE_MOST = 2 * REASON_SIZE };
 
 // detect keeps its standard output for its verdict: its lines go to the log
 // only.
 void report_on_stdout(bool on);
+
+// A line on standard output, in one write.
+void print_line(const char *line);
 
 // Opens the log for appending, its folders made first, and writes who runs
 // what where and the log's own full path. ERROR_SUCCESS, or why it cannot

@@ -19,7 +19,7 @@
 #include "deploy_log.h"
 #include "version.h"
 
-enum { LINE_SIZE = 2 * REASON_SIZE };
+enum { LINE_SIZE = LINE_MOST };
 
 // One run at a time on a PC; a second waits a few seconds for the first.
 // An account without the right to create global objects (an administrator
@@ -354,7 +354,7 @@ static int run_command(const DeployCommand &command, const char *kit, const Prod
         char verdict[LINE_SIZE];
         snprintf(verdict, LINE_SIZE, "Kap HDI driver installed (%s) in %d product%s",
                  command.language, present, present == 1 ? "" : "s");
-        fprintf(stdout, "%s\n", verdict);
+        print_line(verdict);
         log_note(verdict);
     }
     return status;
