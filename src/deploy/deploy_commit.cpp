@@ -156,15 +156,22 @@ static bool complete(const DeploySet &set, const ProductRecord &product, char *r
 }
 
 // Copies each kit file beside its target and flushes it; on a failure the
-// copies made are dropped. The record's copy is written before.
-static bool copy_new_files(const DeploySet &set, char *reason, DWORD *error) {
+// copies made are dropped. The record's copy is written before. A folder
+// that takes no file is told as a dry run tells it.
+static bool copy_new_files(const DeploySet &set, const ProductRecord &product, char *reason,
+                           DWORD *error) {
     for (int i = 0; i < set.count; ++i) {
-        if (set.files[i].dropped || set.files[i].source[0] == '\0')
+        const DeployFile &file = set.files[i];
+        if (file.dropped || file.source[0] == '\0')
             continue;
         char next[MAX_PATH];
-        with_suffix(next, set.files[i].target, new_suffix);
-        if (!copy_flushed(set.files[i].source, next, error)) {
-            tell_error(reason, "could not copy to the disk", next, *error);
+        bool not_made;
+        with_suffix(next, file.target, new_suffix);
+        if (!copy_flushed(file.source, next, error, &not_made)) {
+            if (not_made)
+                tell_error(reason, "could not write in", folder_of(product, file.folder), *error);
+            else
+                tell_error(reason, "could not copy to the disk", next, *error);
             drop_suffixed(set, new_suffix, nullptr);
             return false;
         }
@@ -172,16 +179,17 @@ static bool copy_new_files(const DeploySet &set, char *reason, DWORD *error) {
     return true;
 }
 
-// The checks between the comparison and the first write, which a dry run
-// makes too; OUTCOME_DONE when nothing stands in the way.
+// The checks between the comparison and the first write; OUTCOME_DONE when
+// nothing stands in the way. A dry run also tries each folder, which the
+// real run's first write in it does.
 static ProductOutcome ready_to_write(const DeploySet &set, const ProductRecord &product,
-                                     char *reason) {
+                                     bool dry_run, char *reason) {
     ProductOutcome blocked = check_readable(set, reason);
     if (blocked != OUTCOME_DONE)
         return blocked;
     if (first_held(set, reason))
         return OUTCOME_IN_USE;
-    return check_writable(set, product, reason);
+    return dry_run ? check_writable(set, product, reason) : OUTCOME_DONE;
 }
 
 static void log_change(const DeploySet &set) {
@@ -210,17 +218,23 @@ static ProductOutcome commit(const DeploySet &set, const ProductRecord &product,
     if (record != nullptr) {
         char record_copy[MAX_PATH];
         suffixed_destination(record_copy, product.location, record_name, new_suffix);
-        if (!write_flushed(record_copy, record, record_len, &error)) {
-            tell_error(reason, "could not write", record_copy, error);
+        bool not_made;
+        if (!write_flushed(record_copy, record, record_len, &error, &not_made)) {
+            if (not_made)
+                tell_error(reason, "could not write in", product.location, error);
+            else
+                tell_error(reason, "could not write", record_copy, error);
             return failed_with(error);
         }
     }
-    if (!copy_new_files(set, reason, &error))
+    if (!copy_new_files(set, product, reason, &error))
         return failed_with(error);
     Journal journal;
     fill_journal(set, &journal);
-    if (!write_journal_file(product, journal, &error)) {
-        tell_error(reason, "could not write the journal in", product.driver_folder, error);
+    bool not_made;
+    if (!write_journal_file(product, journal, &error, &not_made)) {
+        tell_error(reason, not_made ? "could not write in" : "could not write the journal in",
+                   product.driver_folder, error);
         drop_suffixed(set, new_suffix, nullptr);
         return failed_with(error);
     }
@@ -329,7 +343,7 @@ ProductOutcome install_set(DeploySet *set, const ProductRecord &product, const B
     add_record_file(&change, product, false);
     if (recorded != nullptr)
         add_recorded_files(&change, *recorded, &build, product, kept);
-    ProductOutcome blocked = ready_to_write(change, product, reason);
+    ProductOutcome blocked = ready_to_write(change, product, dry_run, reason);
     if (blocked != OUTCOME_DONE)
         return blocked;
     int removed = change.count - (files_there ? 1 : set->count + 1);
@@ -382,7 +396,7 @@ static ProductOutcome remove_same(const DeploySet &set, const ProductRecord &pro
                  kept);
         return OUTCOME_ALREADY;
     }
-    blocked = ready_to_write(ours, product, reason);
+    blocked = ready_to_write(ours, product, dry_run, reason);
     if (blocked != OUTCOME_DONE)
         return blocked;
     if (dry_run) {

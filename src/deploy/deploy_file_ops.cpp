@@ -77,12 +77,16 @@ bool rename_own(const char *from, const char *to, DWORD *error) {
     }
 }
 
-bool copy_flushed(const char *from, const char *to, DWORD *error) {
+bool copy_flushed(const char *from, const char *to, DWORD *error, bool *not_made) {
     HANDLE source = open_own(from, GENERIC_READ, OPEN_EXISTING, 0, error);
+    if (not_made != nullptr)
+        *not_made = false;
     if (source == INVALID_HANDLE_VALUE)
         return false;
     HANDLE target = open_own(to, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, error);
     bool ok = target != INVALID_HANDLE_VALUE;
+    if (not_made != nullptr)
+        *not_made = !ok;
     static char block[1 << 16];
     for (DWORD got = 1; ok && got > 0;) {
         DWORD written = 0;
@@ -133,8 +137,10 @@ void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *
     suffixed_destination(out, product.driver_folder, journal_name, suffix);
 }
 
-bool write_flushed(const char *path, const char *text, size_t size, DWORD *error) {
+bool write_flushed(const char *path, const char *text, size_t size, DWORD *error, bool *not_made) {
     HANDLE file = open_own(path, GENERIC_WRITE, CREATE_ALWAYS, 0, error);
+    if (not_made != nullptr)
+        *not_made = file == INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
@@ -153,13 +159,14 @@ bool write_flushed(const char *path, const char *text, size_t size, DWORD *error
     return ok;
 }
 
-bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error) {
+bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error,
+                        bool *not_made) {
     char temp[MAX_PATH];
     char path[MAX_PATH];
     char text[JOURNAL_MOST_BYTES];
     journal_path(temp, product, new_suffix);
     journal_path(path, product, "");
-    if (!write_flushed(temp, text, format_journal(journal, text, sizeof text), error))
+    if (!write_flushed(temp, text, format_journal(journal, text, sizeof text), error, not_made))
         return false;
     if (move_own(temp, path, error))
         return true;

@@ -35,8 +35,9 @@ bool move_own(const char *from, const char *to, DWORD *error);
 bool rename_own(const char *from, const char *to, DWORD *error);
 // Copies from over to (to: one of ours, made with normal attributes, from:
 // the kit's file) through one handle, flushed to the disk before it is
-// closed: the least a copy that survives a power cut costs.
-bool copy_flushed(const char *from, const char *to, DWORD *error);
+// closed: the least a copy that survives a power cut costs. *not_made, when
+// given, tells whether to could not even be made (the folder's fault).
+bool copy_flushed(const char *from, const char *to, DWORD *error, bool *not_made = nullptr);
 // Deletes the file, a read-only one included; true when it is gone.
 bool drop_own(const char *path, DWORD *error);
 // Writes the folder's names (the renames and deletions made in it) to the
@@ -44,15 +45,18 @@ bool drop_own(const char *path, DWORD *error);
 bool flush_folder(const char *folder, DWORD *error);
 
 // Writes the bytes to a new file of ours and flushes them; a file that
-// could not be written whole is deleted.
-bool write_flushed(const char *path, const char *text, size_t size, DWORD *error);
+// could not be written whole is deleted; *not_made as for copy_flushed.
+bool write_flushed(const char *path, const char *text, size_t size, DWORD *error,
+                   bool *not_made = nullptr);
 
 // The product's journal in its driver folder, with a suffix ("" for none).
 void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *suffix);
 
 // Written under a temporary name, flushed, and only then renamed into place,
 // so that once it has its name its bytes are on the disk.
-bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error);
+// *not_made as for copy_flushed.
+bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error,
+                        bool *not_made);
 
 // JOURNAL_NONE when there is none; error tells why one could not be read
 // (JOURNAL_FOREIGN then).

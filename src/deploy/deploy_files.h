@@ -70,9 +70,11 @@ bool writes_in(const DeploySet &set, ProductFolder folder);
 
 // What the change checks after compare_set and before it writes anything,
 // the dry run too: every kit file and every target there can be read
-// (OUTCOME_IN_USE when another program holds one), and every folder it
-// writes in takes a file. OUTCOME_DONE when all holds.
+// (OUTCOME_IN_USE when another program holds one). OUTCOME_DONE when all
+// holds.
 ProductOutcome check_readable(const DeploySet &set, char *reason);
+// For a dry run: every folder the change writes in takes a file, as the
+// real run's first write there finds out, in the same words.
 ProductOutcome check_writable(const DeploySet &set, const ProductRecord &product, char *reason);
 
 // Replaces the product's files with the kit's build and records it, all or

@@ -1,5 +1,5 @@
-// What a change makes sure of before its first write, so that a dry run
-// foretells the real run: the files can be read, the folders written.
+// What a change makes sure of before its first write: the files can be
+// read; and, so that a dry run foretells the real run, the folders written.
 #include <stdio.h>
 
 #include "deploy_file_ops.h"
