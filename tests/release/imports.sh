@@ -1,11 +1,14 @@
 #!/bin/sh
 # The exe may import only DLLs that every Windows loads from its system
 # folder; VERSION.dll must come by full path at run time, never by import.
+# A second argument names the DLLs the exe imports when they are not the
+# installer's four (kapdeploy shows no window: no USER32).
 set -eu
 exe=$1
+expected=${2:-ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL}
 dlls=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr a-z A-Z | sort | tr '\n' ' ')
 echo "imports: $dlls"
-[ "$dlls" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL " ] || { echo "unexpected imports"; exit 1; }
+[ "$dlls" = "$expected " ] || { echo "unexpected imports (expected: $expected)"; exit 1; }
 # The version functions are looked up by name, from the system folder.
 strings "$exe" | grep -qx '\\version.dll' || { echo "no full-path VERSION.dll load"; exit 1; }
 strings "$exe" | grep -qx 'GetSystemDirectoryA' || { echo "GetSystemDirectoryA not imported"; exit 1; }
