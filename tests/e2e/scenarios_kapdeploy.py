@@ -464,6 +464,19 @@ def no_drv_folder(work, drive):
     expect(out.endswith(": nothing to remove: none of the kit's files is there\n"), out)
     expect(sorted(os.listdir(os.path.join(drive, "D"))) == ["hcreg8.dll", "help"] and
            files(drive, "D") == {}, "something was written")
+    # The product's folder, where the record goes first, the same way.
+    os.mkdir(os.path.join(drive, "D", "drv"))
+    wineharness.give_to_test_user(os.path.join(drive, "D", "drv"))
+    os.chmod(os.path.join(drive, "D"), 0o555)
+    try:
+        for extra in (("--dry-run",), ()):
+            _, out, _ = deploy(work, "install", "--product", "all", "--language", "English",
+                               *extra, code=1603)
+            expect("failed, nothing changed: could not write in K:\\D (error 5: " in out, out)
+    finally:
+        os.chmod(os.path.join(drive, "D"), 0o755)
+    expect(files(drive, "D") == {} and len(os.listdir(os.path.join(drive, "D"))) == 3,
+           "something was written")
 
 
 @scenario
@@ -798,7 +811,7 @@ SCENARIOS = [
     dict(name="a swallowed --dry-run", hosts=HOSTS, kit=sample_kit(), run=swallowed_dry_run),
     dict(name="no AutoCAD registered: remove 0, detect 1, list 0, install 1603", hosts=HOSTS,
          kit=sample_kit(), run=no_product_registered),
-    dict(name="a product without drv, dry run and real", hosts={
+    dict(name="a product without drv, then a read-only product folder, dry run and real", hosts={
         "D": {"libs": {"hcreg8.dll": "8.1.0.0"}, "drv": False}}, kit=sample_kit(),
         run=no_drv_folder),
     dict(name="an upgrade whose files are renamed, a downgrade refused, then allowed",
