@@ -19,13 +19,12 @@ void report_on_stdout(bool on) {
 // Straight to the handle: the C library sends a character device (a
 // console, NUL) one character a system call.
 void print_line(const char *line) {
-    char whole[LINE_MOST + 2];
-    size_t len = strnlen(line, LINE_MOST);
+    char whole[LINE_MOST + 3];
+    DWORD len = static_cast<DWORD>(strnlen(line, LINE_MOST));
     memcpy(whole, line, len);
-    memcpy(whole + len, "\r\n", 2);
+    memcpy(whole + len, "\r\n", 3);
     DWORD written;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), whole, static_cast<DWORD>(len + 2), &written,
-              nullptr);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), whole, len + 2, &written, nullptr);
 }
 
 static void log_time() {
