@@ -155,9 +155,18 @@ static bool complete(const DeploySet &set, const ProductRecord &product, char *r
     return true;
 }
 
+// A write that failed: a file the folder would not take is told as a dry
+// run tells it, any other failure as what (a verb) and path.
+static void tell_write_error(char *reason, bool not_made, const char *folder, const char *what,
+                             const char *path, DWORD error) {
+    if (not_made)
+        tell_error(reason, "could not write in", folder, error);
+    else
+        tell_error(reason, what, path, error);
+}
+
 // Copies each kit file beside its target and flushes it; on a failure the
-// copies made are dropped. The record's copy is written before. A folder
-// that takes no file is told as a dry run tells it.
+// copies made are dropped. The record's copy is written before.
 static bool copy_new_files(const DeploySet &set, const ProductRecord &product, char *reason,
                            DWORD *error) {
     for (int i = 0; i < set.count; ++i) {
@@ -168,10 +177,8 @@ static bool copy_new_files(const DeploySet &set, const ProductRecord &product, c
         bool not_made;
         with_suffix(next, file.target, new_suffix);
         if (!copy_flushed(file.source, next, error, &not_made)) {
-            if (not_made)
-                tell_error(reason, "could not write in", folder_of(product, file.folder), *error);
-            else
-                tell_error(reason, "could not copy to the disk", next, *error);
+            tell_write_error(reason, not_made, folder_of(product, file.folder),
+                             "could not copy to the disk", next, *error);
             drop_suffixed(set, new_suffix, nullptr);
             return false;
         }
@@ -220,10 +227,8 @@ static ProductOutcome commit(const DeploySet &set, const ProductRecord &product,
         suffixed_destination(record_copy, product.location, record_name, new_suffix);
         bool not_made;
         if (!write_flushed(record_copy, record, record_len, &error, &not_made)) {
-            if (not_made)
-                tell_error(reason, "could not write in", product.location, error);
-            else
-                tell_error(reason, "could not write", record_copy, error);
+            tell_write_error(reason, not_made, product.location, "could not write", record_copy,
+                             error);
             return failed_with(error);
         }
     }
@@ -233,8 +238,8 @@ static ProductOutcome commit(const DeploySet &set, const ProductRecord &product,
     fill_journal(set, &journal);
     bool not_made;
     if (!write_journal_file(product, journal, &error, &not_made)) {
-        tell_error(reason, not_made ? "could not write in" : "could not write the journal in",
-                   product.driver_folder, error);
+        tell_write_error(reason, not_made, product.driver_folder, "could not write the journal in",
+                         product.driver_folder, error);
         drop_suffixed(set, new_suffix, nullptr);
         return failed_with(error);
     }
