@@ -17,14 +17,6 @@ bool same_level(const FourPartVersion &a, const FourPartVersion &b) {
            a.revision == b.revision;
 }
 
-bool release_pinned_minor(HostRelease release, uint16_t *minor) {
-    const ReleaseRow *row = release_row(release);
-    if (row == nullptr || row->minor == ANY_MINOR)
-        return false;
-    *minor = static_cast<uint16_t>(row->minor);
-    return true;
-}
-
 bool host_version_release(const FourPartVersion &version, HostRelease *release) {
     *release = RELEASE_NONE;
     if (version.major < 6 || version.major > 9)

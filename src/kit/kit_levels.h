@@ -5,10 +5,6 @@
 
 #include "../control/records.h"
 
-// The minor field that every host of the release has; false for a release
-// the release table gives for any minor (ACAD2000).
-bool release_pinned_minor(HostRelease release, uint16_t *minor);
-
 // The release of a host whose library is hcregN.dll with N the major
 // field, by the installer's release table; false when no release is.
 bool host_version_release(const FourPartVersion &version, HostRelease *release);

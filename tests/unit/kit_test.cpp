@@ -918,14 +918,6 @@ TEST(KitRules, ShortNamesAndPathRoom) {
     EXPECT_EQ(259 - 20 - 7, longest_kit_folder("ChineseS", ACAD2000i, "kap.hif"));
     EXPECT_GT(0, longest_kit_folder("English", ACAD2005, std::string(250, 'n').c_str()));
 
-    uint16_t minor = 99;
-    EXPECT_FALSE(release_pinned_minor(ACAD2000, &minor));
-    HostRelease pinned[] = {ACAD2000i, ACAD2002, ACAD2004, ACAD2005, ACAD2006, ACAD2007};
-    uint16_t minors[] = {0, 1, 0, 1, 2, 0};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_TRUE(release_pinned_minor(pinned[i], &minor));
-        EXPECT_EQ(minors[i], minor) << pinned[i];
-    }
 }
 
 TEST(KitRules, OfferedLanguagesFollowTheDialog) {
