@@ -917,7 +917,6 @@ TEST(KitRules, ShortNamesAndPathRoom) {
     EXPECT_EQ(259 - 18 - 9, longest_kit_folder("English", ACAD2005, "kapvl.hdi"));
     EXPECT_EQ(259 - 20 - 7, longest_kit_folder("ChineseS", ACAD2000i, "kap.hif"));
     EXPECT_GT(0, longest_kit_folder("English", ACAD2005, std::string(250, 'n').c_str()));
-
 }
 
 TEST(KitRules, OfferedLanguagesFollowTheDialog) {
