@@ -69,5 +69,40 @@ inline void version_text(char *out, size_t cap, const FourPartVersion &v) {
     snprintf(out, cap, "%u.%u.%u.%u", v.major, v.minor, v.build, v.revision);
 }
 
+// version_text read back: four decimal numbers from 0 to 65535 separated by
+// dots, and nothing else.
+inline bool parse_version_text(const char *text, FourPartVersion *version) {
+    uint16_t fields[4];
+    for (int i = 0; i < 4; ++i) {
+        if (*text < '0' || *text > '9')
+            return false;
+        unsigned long number = 0;
+        for (int digits = 0; *text >= '0' && *text <= '9'; ++text, ++digits) {
+            number = number * 10 + static_cast<unsigned long>(*text - '0');
+            if (number > 65535 || digits > 5)
+                return false;
+        }
+        fields[i] = static_cast<uint16_t>(number);
+        if (*text != (i < 3 ? '.' : '\0'))
+            return false;
+        if (i < 3)
+            ++text;
+    }
+    *version = {fields[0], fields[1], fields[2], fields[3]};
+    return true;
+}
+
+// Below zero, zero or above zero as a is lower than, equal to or higher
+// than b, field by field from the major.
+inline int compare_versions(const FourPartVersion &a, const FourPartVersion &b) {
+    const uint16_t x[] = {a.major, a.minor, a.build, a.revision};
+    const uint16_t y[] = {b.major, b.minor, b.build, b.revision};
+    for (int i = 0; i < 4; ++i) {
+        if (x[i] != y[i])
+            return x[i] < y[i] ? -1 : 1;
+    }
+    return 0;
+}
+
 // Splits the two 32-bit halves of a fixed file version.
 FourPartVersion four_part_version_from_fixed(uint32_t version_ms, uint32_t version_ls);

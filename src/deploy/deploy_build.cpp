@@ -9,21 +9,16 @@
 #include <string.h>
 
 #include "../control/text.h"
+#include "deploy_journal.h"
 
 const char record_name[] = "kapdeploy.record";
 
 static const char record_mark[] = "kapdeploy record 1\n";
 
-// Adds to *len what snprintf wrote at out + *len; false when it did not fit.
-static bool advanced(int written, size_t cap, size_t *len) {
-    if (written < 0 || static_cast<size_t>(written) >= cap - *len)
-        return false;
-    *len += static_cast<size_t>(written);
-    return true;
-}
-
+// A record's files are in the driver or the help folder, named as the
+// journal names them.
 static const char *folder_word(bool help) {
-    return help ? "help" : "drv";
+    return folder_words[help ? FOLDER_HELP : FOLDER_DRV];
 }
 
 size_t format_build_manifest(const BuildFile *files, int count, char *out, size_t cap) {
@@ -88,40 +83,16 @@ static bool read_number(const char *text, unsigned long most, unsigned long *val
     return *end == '\0' && *value <= most;
 }
 
-static bool read_version(const char *text, FourPartVersion *v) {
-    char copy[24];
-    if (!concat_bounded(copy, sizeof copy, text))
-        return false;
-    unsigned long parts[4];
-    char *piece = copy;
-    for (int i = 0; i < 4; ++i) {
-        char *dot = strchr(piece, '.');
-        if ((dot == nullptr) != (i == 3))
-            return false;
-        if (dot != nullptr)
-            *dot = '\0';
-        if (!read_number(piece, 65535, &parts[i]))
-            return false;
-        piece = dot + 1;
-    }
-    *v = FourPartVersion{static_cast<uint16_t>(parts[0]), static_cast<uint16_t>(parts[1]),
-                         static_cast<uint16_t>(parts[2]), static_cast<uint16_t>(parts[3])};
-    return true;
-}
-
 // "drv|help <digest> <name>", a plain name in one of the two folders.
 static bool read_file_line(char *text, BuildFile *file) {
-    char *digest = strchr(text, ' ');
-    char *name = digest == nullptr ? nullptr : strchr(digest + 1, ' ');
-    if (name == nullptr)
+    char *digest;
+    char *name;
+    if (!split_three(text, &digest, &name))
         return false;
-    *digest++ = '\0';
-    *name++ = '\0';
-    if (strcmp(text, "drv") != 0 && strcmp(text, "help") != 0)
+    file->in_help_folder = strcmp(text, folder_word(true)) == 0;
+    if (!file->in_help_folder && strcmp(text, folder_word(false)) != 0)
         return false;
-    file->in_help_folder = text[0] == 'h';
-    return is_digest(digest) && name[0] != '\0' && strpbrk(name, "\\/:") == nullptr &&
-           strcmp(name, ".") != 0 && strcmp(name, "..") != 0 &&
+    return is_digest(digest) && plain_file_name(name) &&
            concat_bounded(file->digest, DIGEST_TEXT_SIZE, digest) &&
            concat_bounded(file->name, PATH_BUFFER_SIZE, name);
 }
@@ -143,7 +114,7 @@ bool read_build_record(const char *bytes, size_t size, BuildRecord *r) {
     const char *size_kb = date != nullptr ? field(&at, "size") : nullptr;
     if (size_kb == nullptr || !concat_bounded(r->product_key, PATH_BUFFER_SIZE, key) ||
         !concat_bounded(r->language, LANGUAGE_NAME_SIZE, language) ||
-        !read_version(version, &r->version) || !is_digest(digest) ||
+        !parse_version_text(version, &r->version) || !is_digest(digest) ||
         !concat_bounded(r->digest, DIGEST_TEXT_SIZE, digest) ||
         !concat_bounded(r->installed_on, DATE_TEXT_SIZE, date) ||
         !read_number(size_kb, 4000000000UL, &r->size_kb))
@@ -158,16 +129,6 @@ bool read_build_record(const char *bytes, size_t size, BuildRecord *r) {
     const char *end = field(&at, "end");
     return end != nullptr && *at == '\0' && read_number(end, DEPLOY_STEP_COUNT, &count) &&
            count == static_cast<unsigned long>(r->count);
-}
-
-int compare_versions(const FourPartVersion &a, const FourPartVersion &b) {
-    const uint16_t x[] = {a.major, a.minor, a.build, a.revision};
-    const uint16_t y[] = {b.major, b.minor, b.build, b.revision};
-    for (int i = 0; i < 4; ++i) {
-        if (x[i] != y[i])
-            return x[i] < y[i] ? -1 : 1;
-    }
-    return 0;
 }
 
 BuildChange judge_build_change(const BuildRecord *recorded, const FourPartVersion &version,

@@ -48,10 +48,6 @@ size_t format_build_record(const BuildRecord &record, char *out, size_t cap);
 // of this program (a person's edit, a name outside the two folders).
 bool read_build_record(const char *bytes, size_t size, BuildRecord *record);
 
-// Below zero, zero or above zero as a is lower than, equal to or higher
-// than b, field by field from the major.
-int compare_versions(const FourPartVersion &a, const FourPartVersion &b);
-
 // What installing a build means against the build recorded in a product.
 enum BuildChange {
     BUILD_FIRST,     // nothing recorded

@@ -306,11 +306,10 @@ static DeployFile recorded_file(const ProductRecord &product, const BuildFile &f
 // equal the record; one that cannot be read stops the change); names the
 // ones changed since they were installed in kept.
 static void add_recorded_files(DeploySet *change, const BuildRecord &recorded,
-                               const BuildRecord *replacing, const ProductRecord &product,
+                               const BuildRecord &replacing, const ProductRecord &product,
                                char *kept) {
     for (int i = 0; i < recorded.count; ++i) {
-        if (replacing != nullptr &&
-            build_holds(replacing->files, replacing->count, recorded.files[i]))
+        if (build_holds(replacing.files, replacing.count, recorded.files[i]))
             continue;
         DeployFile &file = change->files[change->count];
         file = recorded_file(product, recorded.files[i]);
@@ -347,7 +346,7 @@ ProductOutcome install_set(DeploySet *set, const ProductRecord &product, const B
     char kept[REASON_SIZE] = "";
     add_record_file(&change, product, false);
     if (recorded != nullptr)
-        add_recorded_files(&change, *recorded, &build, product, kept);
+        add_recorded_files(&change, *recorded, build, product, kept);
     ProductOutcome blocked = ready_to_write(change, product, dry_run, reason);
     if (blocked != OUTCOME_DONE)
         return blocked;

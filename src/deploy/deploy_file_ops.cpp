@@ -175,21 +175,29 @@ bool write_journal_file(const ProductRecord &product, const Journal &journal, DW
     return false;
 }
 
+bool read_own_file(const char *path, char *text, DWORD cap, DWORD *got, DWORD *error) {
+    *got = 0;
+    HANDLE file = open_own(path, GENERIC_READ, OPEN_EXISTING, 0, error);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool read = ReadFile(file, text, cap, got, nullptr) != 0;
+    *error = read ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    return read;
+}
+
 JournalState read_journal_file(const ProductRecord &product, Journal *journal, DWORD *error) {
     char path[MAX_PATH];
     journal_path(path, product, "");
     journal->count = 0;
-    HANDLE file = path[0] == '\0' ? INVALID_HANDLE_VALUE
-                                  : open_own(path, GENERIC_READ, OPEN_EXISTING, 0, error);
-    if (file == INVALID_HANDLE_VALUE)
-        return path[0] == '\0' || not_found_error(*error) ? JOURNAL_NONE : JOURNAL_FOREIGN;
+    if (path[0] == '\0')
+        return JOURNAL_NONE;
     // One byte more than a journal takes tells a longer file.
     static char text[JOURNAL_MOST_BYTES + 1];
-    DWORD got = 0;
-    bool read = ReadFile(file, text, sizeof text, &got, nullptr) != 0;
-    *error = read ? ERROR_SUCCESS : GetLastError();
-    CloseHandle(file);
-    return read ? read_journal(text, got, journal) : JOURNAL_FOREIGN;
+    DWORD got;
+    if (!read_own_file(path, text, sizeof text, &got, error))
+        return not_found_error(*error) ? JOURNAL_NONE : JOURNAL_FOREIGN;
+    return read_journal(text, got, journal);
 }
 
 bool delete_journal(const ProductRecord &product, DWORD *error) {

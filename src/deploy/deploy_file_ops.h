@@ -58,6 +58,10 @@ void journal_path(char out[MAX_PATH], const ProductRecord &product, const char *
 bool write_journal_file(const ProductRecord &product, const Journal &journal, DWORD *error,
                         bool *not_made);
 
+// Reads up to cap bytes of a small file of ours into text; false with the
+// error when it cannot be opened or read.
+bool read_own_file(const char *path, char *text, DWORD cap, DWORD *got, DWORD *error);
+
 // JOURNAL_NONE when there is none; error tells why one could not be read
 // (JOURNAL_FOREIGN then).
 JournalState read_journal_file(const ProductRecord &product, Journal *journal, DWORD *error);

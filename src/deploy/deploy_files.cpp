@@ -253,21 +253,13 @@ RecordState read_record(const ProductRecord &product, BuildRecord *record, char 
     char path[MAX_PATH];
     if (!compose_destination(path, product.location, record_name))
         return RECORD_NONE;
-    DWORD error;
-    HANDLE file = open_own(path, GENERIC_READ, OPEN_EXISTING, 0, &error);
-    if (file == INVALID_HANDLE_VALUE) {
-        if (not_found_error(error))
-            return RECORD_NONE;
-        tell_error(reason, "could not read the install record", path, error);
-        return RECORD_FOREIGN;
-    }
     // One byte more than a record takes tells a longer file.
     static char text[RECORD_MOST_BYTES + 1];
-    DWORD got = 0;
-    bool read = ReadFile(file, text, sizeof text, &got, nullptr) != 0;
-    error = read ? ERROR_SUCCESS : GetLastError();
-    CloseHandle(file);
-    if (!read) {
+    DWORD got;
+    DWORD error;
+    if (!read_own_file(path, text, sizeof text, &got, &error)) {
+        if (not_found_error(error))
+            return RECORD_NONE;
         tell_error(reason, "could not read the install record", path, error);
         return RECORD_FOREIGN;
     }

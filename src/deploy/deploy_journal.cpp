@@ -26,14 +26,6 @@ static uint32_t checksum(const char *bytes, size_t size) {
     return hash;
 }
 
-// Adds to *len what snprintf wrote at out + *len; false when it did not fit.
-static bool advanced(int written, size_t cap, size_t *len) {
-    if (written < 0 || static_cast<size_t>(written) >= cap - *len)
-        return false;
-    *len += static_cast<size_t>(written);
-    return true;
-}
-
 size_t format_journal(const Journal &journal, char *out, size_t cap) {
     size_t len = 0;
     bool fits = advanced(snprintf(out, cap, "%s", journal_mark), cap, &len);
@@ -50,19 +42,26 @@ size_t format_journal(const Journal &journal, char *out, size_t cap) {
     return fits ? len : 0;
 }
 
-// A name the journal may hold: one file in the folder, nothing above it.
-static bool plain_file_name(const char *name) {
+bool split_three(char *line, char **second, char **third) {
+    *second = strchr(line, ' ');
+    *third = *second == nullptr ? nullptr : strchr(*second + 1, ' ');
+    if (*third == nullptr)
+        return false;
+    *(*second)++ = '\0';
+    *(*third)++ = '\0';
+    return true;
+}
+
+bool plain_file_name(const char *name) {
     return name[0] != '\0' && strpbrk(name, "\\/:") == nullptr && strcmp(name, ".") != 0 &&
            strcmp(name, "..") != 0;
 }
 
 static bool parse_entry(char *line, JournalEntry *entry) {
-    char *folder = strchr(line, ' ');
-    char *name = folder == nullptr ? nullptr : strchr(folder + 1, ' ');
-    if (name == nullptr)
+    char *folder;
+    char *name;
+    if (!split_three(line, &folder, &name))
         return false;
-    *folder++ = '\0';
-    *name++ = '\0';
     if (strcmp(line, "replace") == 0)
         entry->op = JOURNAL_REPLACE;
     else if (strcmp(line, "delete") == 0)

@@ -52,6 +52,24 @@ extern const char journal_name[];
 extern const char new_suffix[];
 extern const char old_suffix[];
 
+// Cuts a line "a b c" after its first two words, c keeping any blanks of
+// its own; false when there are not two blanks.
+bool split_three(char *line, char **second, char **third);
+
+// A name a journal or a record may hold: one file in the folder, nothing
+// above it.
+bool plain_file_name(const char *name);
+
+// Adds to *len what snprintf wrote at out + *len into a buffer of cap
+// bytes; false when it did not fit. The journal's and the record's texts
+// are written this way.
+inline bool advanced(int written, size_t cap, size_t *len) {
+    if (written < 0 || static_cast<size_t>(written) >= cap - *len)
+        return false;
+    *len += static_cast<size_t>(written);
+    return true;
+}
+
 // The journal's text into out; its length, 0 when it does not fit.
 size_t format_journal(const Journal &journal, char *out, size_t cap);
 

@@ -245,9 +245,8 @@ static ProductOutcome handle_product(const DeployCommand &command, const char *k
 
 // The kit's state in the product for list: the first language whose files
 // are all there, or whether files of the kit's names are.
-static void kit_state(const char *kit, const ProductRecord &product, char *words, size_t cap) {
-    FourPartVersion host;
-    char digit = read_host_library(product.location, &host);
+static void kit_state(const char *kit, const ProductRecord &product, char digit,
+                      const FourPartVersion &host, char *words, size_t cap) {
     SetState best = SET_ABSENT;
     for (const char *language : language_folder_table) {
         ProductJudgement judged;
@@ -284,7 +283,7 @@ static int list_products(const char *kit, const ProductList &products) {
             len += build_words(line + len, LINE_SIZE - len, "recorded build", recorded);
         else if (recording == RECORD_FOREIGN)
             len += snprintf(line + len, LINE_SIZE - len, ", %s", why);
-        kit_state(kit, p, state, sizeof state);
+        kit_state(kit, p, digit, host, state, sizeof state);
         char rejected[REASON_SIZE] = "";
         if (digit != 0 && judged.release == RELEASE_NONE)
             snprintf(rejected, sizeof rejected, " (%s)", judged.reason);

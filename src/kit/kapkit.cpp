@@ -30,7 +30,7 @@ struct CheckCommand {
 // wrong with it.
 static bool add_host(CheckCommand *command, const char *text, FILE *err) {
     HostQuery query = {text, {0, 0, 0, 0}, RELEASE_NONE};
-    if (!parse_host_version(text, &query.version)) {
+    if (!parse_version_text(text, &query.version)) {
         fprintf(err, "kapkit: --host \"%s\": not a version of four numbers (8.1.55.0)\n", text);
         return false;
     }

@@ -14,9 +14,6 @@ enum HostOutcome {
 // The word for the outcome in reports ("refused-silently").
 const char *host_outcome_word(HostOutcome outcome);
 
-// Four decimal numbers from 0 to 65535 separated by dots, and nothing else.
-bool parse_host_version(const char *text, FourPartVersion *version);
-
 // The outcome in one language folder; *message is the stop's message for
 // HOST_FAILS, else null.
 HostOutcome host_outcome(const KitReport &report, int language, HostRelease release,

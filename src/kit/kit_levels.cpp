@@ -12,11 +12,6 @@
 #include "../package/compatibility.h"
 #include "kit_check.h"
 
-bool same_level(const FourPartVersion &a, const FourPartVersion &b) {
-    return a.major == b.major && a.minor == b.minor && a.build == b.build &&
-           a.revision == b.revision;
-}
-
 bool host_version_release(const FourPartVersion &version, HostRelease *release) {
     *release = RELEASE_NONE;
     if (version.major < 6 || version.major > 9)
@@ -136,14 +131,15 @@ static void release_levels(HostRelease release, char out[32]) {
         snprintf(out, 32, "%c.%d.*.*", row->digit, row->minor);
 }
 
-// The line as quoted in a finding and the level it gives:
-// heidiversion line "heidiversion=8,1,0,0" gives 8.1.0.0.
-static void line_gives(const char *line, const FourPartVersion &level, char *out, size_t cap) {
+// The line as quoted in a finding and the level it gives (verb "gives" or
+// "reads as"): heidiversion line "heidiversion=8,1,0,0" gives 8.1.0.0.
+static void quote_line(const char *line, const char *verb, const FourPartVersion &level, char *out,
+                       size_t cap) {
     char quoted[HIF_LINE_SIZE * 4];
     char read[32];
     escape_text(line, quoted, sizeof(quoted));
     version_text(read, sizeof read, level);
-    snprintf(out, cap, "heidiversion line \"%s\" gives %s", quoted, read);
+    snprintf(out, cap, "heidiversion line \"%s\" %s %s", quoted, verb, read);
 }
 
 static const char *writing_trouble(LevelWriting writing) {
@@ -172,12 +168,9 @@ static const char *writing_trouble(LevelWriting writing) {
 // what was meant, why, and where the hosts refuse it.
 static void writing_detail(const char *line, const FourPartVersion &level, LevelWriting writing,
                            const char *meant, const char *where, char *out, size_t cap) {
-    char quoted[HIF_LINE_SIZE * 4];
-    char read[32];
-    escape_text(line, quoted, sizeof(quoted));
-    version_text(read, sizeof read, level);
-    snprintf(out, cap, "heidiversion line \"%s\" reads as %s%s: %s%s", quoted, read, meant,
-             writing_trouble(writing), where);
+    char reads[HIF_LINE_SIZE * 4 + 64];
+    quote_line(line, "reads as", level, reads, sizeof(reads));
+    snprintf(out, cap, "%s%s: %s%s", reads, meant, writing_trouble(writing), where);
 }
 
 static void add_level_finding(KitReport *report, FindingKind kind, const char *hif_name,
@@ -209,7 +202,7 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
     }
     run.level = level;
     char gives[HIF_LINE_SIZE * 4 + 64];
-    line_gives(line, level, gives, sizeof(gives));
+    quote_line(line, "gives", level, gives, sizeof(gives));
     if (level.major == 0 && level.minor == 0 && level.build == 0 && level.revision == 0) {
         snprintf(detail, sizeof(detail), "%s (empty or missing numbers read as 0)", gives);
         add_level_finding(report, KIT_LEVEL_ZERO, hif_name, language, release, detail);
@@ -232,7 +225,7 @@ void judge_level(HifResult result, const FourPartVersion &level, const char *lin
         char meant_words[64] = "";
         char meant_level[32];
         version_text(meant_level, sizeof meant_level, meant);
-        if (!same_level(level, meant))
+        if (compare_versions(level, meant) != 0)
             snprintf(meant_words, sizeof(meant_words), ", where %s was perhaps meant", meant_level);
         char where[160] = "";
         if (!accepted)
@@ -277,7 +270,7 @@ void compare_levels(KitReport *report) {
             int count = 0;
             for (int b = 0; levels.read[a][release] && b < LANGUAGE_COUNT; ++b)
                 count += levels.read[b][release] &&
-                         same_level(levels.level[a][release], levels.level[b][release]);
+                         compare_versions(levels.level[a][release], levels.level[b][release]) == 0;
             if (count > best_count) {
                 best = a;
                 best_count = count;
@@ -285,12 +278,12 @@ void compare_levels(KitReport *report) {
         }
         for (int language = 0; best >= 0 && language < LANGUAGE_COUNT; ++language) {
             if (!levels.read[language][release] ||
-                same_level(levels.level[language][release], levels.level[best][release]))
+                compare_versions(levels.level[language][release], levels.level[best][release]) == 0)
                 continue;
             char gives[HIF_LINE_SIZE * 4 + 64];
             char other[32];
-            line_gives(levels.line[language][release], levels.level[language][release], gives,
-                       sizeof(gives));
+            quote_line(levels.line[language][release], "gives", levels.level[language][release],
+                       gives, sizeof(gives));
             version_text(other, sizeof other, levels.level[best][release]);
             snprintf(detail, sizeof(detail), "%s, not the %s of %d languages' %s folders", gives,
                      other, best_count, release_folder_names[release]);

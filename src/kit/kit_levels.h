@@ -14,8 +14,6 @@ bool host_version_release(const FourPartVersion &version, HostRelease *release);
 // build and revision.
 bool release_accepts(HostRelease release, const FourPartVersion &level);
 
-bool same_level(const FourPartVersion &a, const FourPartVersion &b);
-
 // The release (0 for ACAD2000 .. 6) whose hosts accept the level; -1 for none.
 int release_accepting(const FourPartVersion &level);
 
